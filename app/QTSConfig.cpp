@@ -1,0 +1,28 @@
+// QTSConfig: starts the application, chooses the mode from the first argument and runs the
+// one window of that mode until it closes.
+#include <QApplication>
+#include <memory>
+
+#include "ConfigForm.h"
+#include "QtsFormTools.h"
+#include "QtsMode.h"
+#include "SetupForm.h"
+
+int main(int argc, char** argv)
+{
+    // Qt removes its own options from the argument list; the mode is taken from the raw one.
+    const QtsMode mode = ModeFromArguments(argc, argv);
+    QApplication application(argc, argv);
+    // The title is given to every message box explicitly: an application display name would
+    // also be appended to every window caption on X11.
+    application.setApplicationName(QString::fromUtf8(ApplicationTitle));
+
+    std::unique_ptr<QWidget> window;
+    if (mode == QtsMode::Setup)
+        window = std::make_unique<TFormSetup>();
+    else
+        window = std::make_unique<TFormConfig>();
+    window->show();
+    application.exec();
+    return 0;
+}

@@ -1,0 +1,17 @@
+# Files whose names contain "Form" are Qt Widgets code; every other file of a folder is the
+# Qt-free core.
+function(qts_split_sources dir core_var forms_var)
+  file(GLOB all CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
+  set(core)
+  set(forms)
+  foreach(f IN LISTS all)
+    get_filename_component(n ${f} NAME)
+    if(n MATCHES "Form")
+      list(APPEND forms ${f})
+    else()
+      list(APPEND core ${f})
+    endif()
+  endforeach()
+  set(${core_var} ${core} PARENT_SCOPE)
+  set(${forms_var} ${forms} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,64 @@
+// TRegistry: the one way every persisted setting is read and written. One root, at most one
+// open key; reads and writes raise ERegistryException, everything else answers by result.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class RegistryStore;
+class RegistryKey;
+
+class ERegistryException : public std::runtime_error {
+public:
+    explicit ERegistryException(const std::string& message) : std::runtime_error(message) {}
+};
+
+enum class RegistryRoot { CurrentUser, LocalMachine };
+constexpr RegistryRoot HKEY_CURRENT_USER_ROOT = RegistryRoot::CurrentUser;
+constexpr RegistryRoot HKEY_LOCAL_MACHINE_ROOT = RegistryRoot::LocalMachine;
+
+// Registry value type codes as the Windows registry numbers them.
+enum : std::uint32_t {
+    REG_TYPE_NONE = 0,
+    REG_TYPE_SZ = 1,
+    REG_TYPE_EXPAND_SZ = 2,
+    REG_TYPE_BINARY = 3,
+    REG_TYPE_DWORD = 4,
+};
+
+class TRegistry {
+public:
+    // Starts on the current user's root with no key open. On systems without a registry the
+    // store files are located from the environment when the object is created.
+    TRegistry();
+    ~TRegistry();
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    void SelectRoot(RegistryRoot root);
+    RegistryRoot Root() const { return root_; }
+
+    bool OpenKeyPath(const std::string& path, bool create);
+    void CloseCurrentKey();
+    const std::string& CurrentPath() const { return currentPath_; }
+    bool HasOpenKey() const;
+
+    std::string ReadText(const std::string& name);
+    std::int32_t ReadNumber(const std::string& name);
+    void WriteText(const std::string& name, const std::string& text);
+    void WriteNumber(const std::string& name, std::int32_t value);
+    bool HasValue(const std::string& name);
+    bool RemoveValue(const std::string& name);
+    void ListSubkeys(std::vector<std::string>& list);
+    bool RemoveKeyTree(const std::string& path);
+    void MoveKeyTree(const std::string& source, const std::string& target, bool removeSource);
+
+private:
+    RegistryRoot root_ = RegistryRoot::CurrentUser;
+    std::unique_ptr<RegistryStore> store_;
+    std::unique_ptr<RegistryKey> currentKey_;
+    std::string currentPath_;
+};

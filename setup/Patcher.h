@@ -1,0 +1,28 @@
+// Writes modified copies of files in which the BDE's DLL names and registry fragment name the
+// engine instead; never changes a file's length.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "EnvironmentProfile.h"
+#include "SetupReport.h"
+
+// A file that cannot be opened, read, created or written.
+class EFileError : public std::runtime_error {
+public:
+    explicit EFileError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The 17 (search, replacement) pairs, in order, for the profile's engine and former suffixes.
+std::vector<std::pair<std::string, std::string>> ReplacementTable(const EnvironmentProfile& profile);
+
+// Overwrites every occurrence of search in image, with the result of rescanning from the start
+// after every replacement. Pairs of unequal length, and equal texts, leave the image alone.
+void ReplaceInPlace(std::string& image, const std::string& search, const std::string& replacement);
+
+// Reads source, applies the replacement table, writes target; logs each step. Throws EFileError.
+void PatchFile(const std::string& displayName, const std::string& source, const std::string& target,
+               const EnvironmentProfile& profile, SetupReport& report);
