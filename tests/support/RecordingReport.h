@@ -1,0 +1,54 @@
+// A SetupReport that records what a setup operation tells or asks, for tests. Confirm answers
+// from a script (first in, first out) and, when the script is used up, with defaultAnswer.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "SetupReport.h"
+
+class RecordingReport : public SetupReport
+{
+public:
+    struct Dialog {
+        std::string message;
+        std::string title;
+    };
+
+    std::vector<std::string> log;     // progress lines, in order (empty lines included)
+    std::vector<std::string> notices; // ShowNotice messages
+    std::vector<Dialog> confirms;     // questions asked
+    std::vector<Dialog> errors;       // error dialogs shown
+    // Everything in the order it happened: "log: ", "notice: ", "confirm: ", "error: " + text.
+    std::vector<std::string> events;
+
+    std::deque<bool> answers; // scripted answers to Confirm
+    bool defaultAnswer = true;
+
+    void LogProgress(const std::string& line) override
+    {
+        log.push_back(line);
+        events.push_back("log: " + line);
+    }
+    bool Confirm(const std::string& message, const std::string& title) override
+    {
+        confirms.push_back({message, title});
+        events.push_back("confirm: " + message);
+        if (answers.empty())
+            return defaultAnswer;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void Error(const std::string& message, const std::string& title) override
+    {
+        errors.push_back({message, title});
+        events.push_back("error: " + message);
+    }
+    void Notice(const std::string& message) override
+    {
+        notices.push_back(message);
+        events.push_back("notice: " + message);
+    }
+};
