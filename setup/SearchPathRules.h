@@ -12,5 +12,7 @@ bool SearchPathHasEngine(const std::string& searchPath, const std::string& produ
 // and 5, the environment's "\Lib\Delphi2" folder last).
 std::string SearchPathInstallProposal(const std::string& searchPath,
                                       const EnvironmentProfile& profile, Environment environment);
-// Deletes every entry that contains the engine folder.
+// Deletes from each occurrence of the engine folder up to and including the next ";" (to the end
+// when there is none), starting again from the front until the folder no longer occurs. The
+// ";" before a deleted last entry stays. An empty engine folder removes nothing.
 std::string SearchPathRemoval(const std::string& searchPath, const std::string& productDir);
