@@ -1,0 +1,152 @@
+// The file operations the setup relies on, on drive T: of a private test environment: files
+// found whatever their letter case, renames that never replace, read-only files that refuse to
+// go away (also for root), and whole-file replacement that never loses the old file.
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "FileSystem.h"
+#include "TestEnvironment.h"
+
+namespace fs = std::filesystem;
+using namespace FileSystem;
+
+class FileSystemOnDrive : public testing::Test
+{
+protected:
+    TestEnvironment env;
+    const fs::path drive = env.AddDrive('t');
+
+    // Names in a folder of drive T:, as the native file system lists them.
+    std::vector<std::string> Names(const fs::path& folder) const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(FileSystemOnDrive, FindTellsFilesFromFolders)
+{
+    env.WriteFile("T:\\Lib\\BDE.dcu", "unit");
+    EXPECT_EQ(Find("T:\\Lib"), EntryKind::Folder);
+    EXPECT_EQ(Find("T:\\Lib\\BDE.dcu"), EntryKind::File);
+    EXPECT_EQ(Find("T:\\Lib\\none"), EntryKind::None);
+    EXPECT_TRUE(FileExists("T:\\Lib\\BDE.dcu"));
+    EXPECT_FALSE(FileExists("T:\\Lib"));
+    EXPECT_EQ(DriveType("T:\\"), 3u);
+    EXPECT_EQ(DriveType("T:\\Lib"), 1u);
+}
+
+TEST_F(FileSystemOnDrive, NamesMatchIgnoringLetterCase)
+{
+    env.WriteFile("T:\\Lib\\BDE.dcu", "unit");
+    EXPECT_TRUE(FileExists("t:\\LIB\\bde.DCU"));
+    std::string image;
+    ASSERT_EQ(ReadWholeFile("T:\\lib\\Bde.Dcu", image), ReadResult::Ok);
+    EXPECT_EQ(image, "unit");
+    ASSERT_EQ(ReplaceWholeFile("T:\\LIB\\BDE.DCU", "patched"), WriteResult::Ok);
+    EXPECT_EQ(Names(drive / "Lib"), std::vector<std::string>{"BDE.dcu"});
+    EXPECT_EQ(env.ReadFile("T:\\Lib\\BDE.dcu"), "patched");
+}
+
+TEST_F(FileSystemOnDrive, RenameNeverReplaces)
+{
+    env.WriteFile("T:\\a.dll", "original");
+    env.WriteFile("T:\\a.dll.old", "saved");
+    EXPECT_FALSE(RenameFile("T:\\a.dll", "T:\\a.dll.old"));
+    EXPECT_FALSE(RenameFile("T:\\a.dll", "T:\\A.DLL.OLD"));
+    EXPECT_EQ(env.ReadFile("T:\\a.dll"), "original");
+    EXPECT_EQ(env.ReadFile("T:\\a.dll.old"), "saved");
+    EXPECT_FALSE(RenameFile("T:\\missing.dll", "T:\\b.dll"));
+
+    ASSERT_TRUE(RemoveFile("T:\\a.dll.old"));
+    EXPECT_TRUE(RenameFile("T:\\a.dll", "T:\\a.dll.old"));
+    EXPECT_EQ(env.ReadFile("T:\\a.dll.old"), "original");
+    EXPECT_FALSE(FileExists("T:\\a.dll"));
+}
+
+TEST_F(FileSystemOnDrive, RenameToOtherLetterCaseRespellsTheName)
+{
+    env.WriteFile("T:\\a.txt", "x");
+    EXPECT_TRUE(RenameFile("T:\\a.txt", "T:\\A.TXT"));
+    EXPECT_EQ(Names(drive), std::vector<std::string>{"A.TXT"});
+}
+
+TEST_F(FileSystemOnDrive, ReadOnlyFilesResistRemovalAndOverwriting)
+{
+    env.WriteFile("T:\\ro.lib", "keep");
+    env.WriteFile("T:\\new.lib", "new");
+    ASSERT_TRUE(SetReadOnly("T:\\ro.lib"));
+    EXPECT_TRUE(IsReadOnly("T:\\ro.lib"));
+    EXPECT_FALSE(RemoveFile("T:\\ro.lib"));
+    EXPECT_FALSE(CopyFileOver("T:\\new.lib", "T:\\ro.lib"));
+    EXPECT_EQ(ReplaceWholeFile("T:\\ro.lib", "lost"), WriteResult::CannotCreate);
+    EXPECT_EQ(env.ReadFile("T:\\ro.lib"), "keep");
+
+    ASSERT_TRUE(ClearReadOnly("T:\\ro.lib"));
+    EXPECT_FALSE(IsReadOnly("T:\\ro.lib"));
+    EXPECT_TRUE(CopyFileOver("T:\\new.lib", "T:\\ro.lib"));
+    EXPECT_EQ(env.ReadFile("T:\\ro.lib"), "new");
+    EXPECT_TRUE(RemoveFile("T:\\ro.lib"));
+    EXPECT_FALSE(FileExists("T:\\ro.lib"));
+}
+
+TEST_F(FileSystemOnDrive, RemoveFailsOnMissingFilesAndFolders)
+{
+    ASSERT_TRUE(CreateFolder("T:\\dir"));
+    EXPECT_FALSE(CreateFolder("T:\\dir"));
+    EXPECT_FALSE(CreateFolder("T:\\none\\dir"));
+    EXPECT_FALSE(RemoveFile("T:\\dir"));
+    EXPECT_FALSE(RemoveFile("T:\\missing"));
+    EXPECT_FALSE(IsReadOnly("T:\\missing"));
+    EXPECT_FALSE(ClearReadOnly("T:\\missing"));
+}
+
+TEST_F(FileSystemOnDrive, CopyCarriesBytesAndReadOnlyState)
+{
+    const std::string bytes("MZ\0\0idapi32.dll\0\xff", 18);
+    env.WriteFile("T:\\src.bpl", bytes);
+    ASSERT_TRUE(SetReadOnly("T:\\src.bpl"));
+    // ".." is resolved by name, as Windows does, so T:\Bin need not exist.
+    EXPECT_TRUE(CopyFileOver("T:\\src.bpl", "T:\\Bin\\..\\dst.bpl"));
+    EXPECT_EQ(env.ReadFile("T:\\dst.bpl"), bytes);
+    EXPECT_TRUE(IsReadOnly("T:\\dst.bpl"));
+    EXPECT_FALSE(CopyFileOver("T:\\missing.bpl", "T:\\other.bpl"));
+    EXPECT_FALSE(FileExists("T:\\other.bpl"));
+}
+
+TEST_F(FileSystemOnDrive, WholeFilesKeepZeroBytesAndLength)
+{
+    const std::string bytes("a\0b\0\0c", 6);
+    ASSERT_EQ(ReplaceWholeFile("T:\\f.bin", bytes), WriteResult::Ok);
+    std::string image = "stale";
+    ASSERT_EQ(ReadWholeFile("T:\\f.bin", image), ReadResult::Ok);
+    EXPECT_EQ(image, bytes);
+    ASSERT_EQ(ReplaceWholeFile("T:\\f.bin", ""), WriteResult::Ok);
+    ASSERT_EQ(ReadWholeFile("T:\\f.bin", image), ReadResult::Ok);
+    EXPECT_EQ(image, "");
+    EXPECT_FALSE(IsReadOnly("T:\\f.bin"));
+    EXPECT_EQ(Names(drive), std::vector<std::string>{"f.bin"});
+}
+
+TEST_F(FileSystemOnDrive, ReplaceFailsWithoutAFolderOrOnAFolder)
+{
+    EXPECT_EQ(ReplaceWholeFile("T:\\none\\f.bin", "x"), WriteResult::CannotCreate);
+    ASSERT_TRUE(CreateFolder("T:\\dir"));
+    EXPECT_EQ(ReplaceWholeFile("T:\\dir", "x"), WriteResult::CannotCreate);
+    EXPECT_EQ(Find("T:\\dir"), EntryKind::Folder);
+    EXPECT_EQ(Names(drive), std::vector<std::string>{"dir"});
+}
+
+TEST_F(FileSystemOnDrive, ReadFailsOnMissingFilesAndFolders)
+{
+    std::string image;
+    EXPECT_EQ(ReadWholeFile("T:\\missing", image), ReadResult::CannotOpen);
+    ASSERT_TRUE(CreateFolder("T:\\dir"));
+    EXPECT_EQ(ReadWholeFile("T:\\dir", image), ReadResult::CannotOpen);
+}
