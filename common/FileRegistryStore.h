@@ -1,0 +1,65 @@
+// FileRegistryStore: the registry store of systems without a registry. Each of the two roots is
+// one REGEDIT4 text file (a valid file for regedit's import), shared safely by any number of
+// processes:
+// - every change is one small record appended under an exclusive flock on "<file>.lock";
+// - each operation first applies the records other processes appended since the last look (a
+//   stat tells whether there are any);
+// - once the file is about twice its live content, the writer rewrites it compacted through a
+//   temporary file that is flushed and renamed over the original;
+// - an unfinished last line (a crash while appending) is ignored and cut off by the next writer;
+// - a file that cannot be parsed is never written, every open on its root fails, and standard
+//   error names the file and line;
+// - a root whose file (or nearest existing folder) the user may not write refuses every open
+//   that asks for write access, as the Win32 registry does.
+// Key and value names compare ignoring ASCII case and keep the case of their creation; values
+// keep their type codes and bytes.
+#pragma once
+
+#ifndef _WIN32
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "RegistryStore.h"
+
+class FileRegistryStore : public RegistryStore
+{
+public:
+    FileRegistryStore(const std::string& userFile, const std::string& machineFile);
+    ~FileRegistryStore() override;
+    FileRegistryStore(const FileRegistryStore&) = delete;
+    FileRegistryStore& operator=(const FileRegistryStore&) = delete;
+
+    // $QTS_USER_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/quillon-tessarium/user.reg.
+    static std::string UserFileFromEnvironment();
+    // $QTS_MACHINE_REGISTRY, else /etc/quillon-tessarium/machine.reg.
+    static std::string MachineFileFromEnvironment();
+
+    const std::string& FileOf(RegistryRoot root) const;
+
+    StoreStatus OpenKey(RegistryRoot root, const RegistryKey* parent, const std::string& subKey,
+                        std::uint32_t access, std::unique_ptr<RegistryKey>& key) override;
+    StoreStatus CreateKey(RegistryRoot root, const RegistryKey* parent, const std::string& subKey,
+                          std::uint32_t access, std::unique_ptr<RegistryKey>& key) override;
+    StoreStatus QueryValueInfo(const RegistryKey& key, const std::string& name, std::uint32_t& type,
+                               std::uint32_t& size) override;
+    StoreStatus QueryValue(const RegistryKey& key, const std::string& name, std::uint32_t& type,
+                           std::string& data) override;
+    StoreStatus SetValue(const RegistryKey& key, const std::string& name, std::uint32_t type,
+                         const std::string& data) override;
+    StoreStatus DeleteValue(const RegistryKey& key, const std::string& name) override;
+    StoreStatus DeleteKey(RegistryRoot root, const RegistryKey* parent,
+                          const std::string& subKey) override;
+    StoreStatus EnumKey(const RegistryKey& key, std::uint32_t index, std::string& name) override;
+    StoreStatus EnumValue(const RegistryKey& key, std::uint32_t index, std::string& name) override;
+    StoreStatus QueryInfo(const RegistryKey& key, RegistryKeyInfo& info) override;
+
+    class RootFile; // one root's file and what has been read of it
+
+private:
+    RootFile& Root(RegistryRoot root);
+    std::array<std::unique_ptr<RootFile>, 2> roots_;
+};
+
+#endif

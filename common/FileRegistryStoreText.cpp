@@ -1,0 +1,669 @@
+#ifndef _WIN32
+
+#include "FileRegistryStoreText.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace RegistryFile
+{
+
+const char* const Signature = "REGEDIT4\r\n\r\n";
+
+namespace
+{
+
+unsigned char Folded(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && CompareNames(a, b) == 0;
+}
+
+std::string_view TrimLeft(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    return text;
+}
+
+std::string_view TrimRight(std::string_view text)
+{
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool StartsWithFolded(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+}
+
+// Reads a quoted string starting at text[0] == '"'; answers the bytes and moves text past the
+// closing quote. The escapes are \\ and \" (as regedit writes them) and \r, \n, \0.
+bool ReadQuoted(std::string_view& text, std::string& out, std::string& error)
+{
+    out.clear();
+    std::size_t i = 1;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '"') {
+            text.remove_prefix(i + 1);
+            return true;
+        }
+        if (c == '\\') {
+            if (i + 1 >= text.size())
+                break;
+            const char e = text[i + 1];
+            switch (e) {
+            case '\\':
+            case '"':
+                out.push_back(e);
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case '0':
+                out.push_back('\0');
+                break;
+            default:
+                error = std::string("unknown escape \\") + e + " in a quoted string";
+                return false;
+            }
+            i += 2;
+            continue;
+        }
+        out.push_back(c);
+        ++i;
+    }
+    error = "quoted string without its closing quote";
+    return false;
+}
+
+bool ReadHexList(std::string_view text, std::string& out, std::string& error)
+{
+    out.clear();
+    text = TrimLeft(TrimRight(text));
+    while (!text.empty()) {
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (digits < text.size() && HexDigit(text[digits]) >= 0) {
+            value = value * 16 + static_cast<unsigned>(HexDigit(text[digits]));
+            ++digits;
+        }
+        if (digits == 0 || digits > 2) {
+            error = "malformed hex byte list";
+            return false;
+        }
+        out.push_back(static_cast<char>(value));
+        text = TrimLeft(text.substr(digits));
+        if (text.empty())
+            break;
+        if (text.front() != ',') {
+            error = "malformed hex byte list";
+            return false;
+        }
+        text = TrimLeft(text.substr(1));
+    }
+    return true;
+}
+
+void AppendEscaped(std::string& out, std::string_view text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\0':
+            out += "\\0";
+            break;
+        default:
+            out.push_back(c);
+        }
+    }
+}
+
+void AppendHex(std::string& out, std::uint32_t value, int minimumDigits)
+{
+    static const char digits[] = "0123456789abcdef";
+    char buffer[8];
+    int count = 0;
+    do {
+        buffer[count++] = digits[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    while (count < minimumDigits)
+        buffer[count++] = '0';
+    while (count > 0)
+        out.push_back(buffer[--count]);
+}
+
+bool QuotedFormFits(std::uint32_t type, const std::string& data)
+{
+    if (type != 1 || data.empty() || data.back() != '\0')
+        return false;
+    return data.find_first_of(std::string_view("\0\r\n", 3)) == data.size() - 1;
+}
+
+std::string Header(const std::string& rootName, const std::string& path, bool deletion)
+{
+    std::string out;
+    out.reserve(rootName.size() + path.size() + 8);
+    out += deletion ? "[-" : "[";
+    out += rootName;
+    if (!path.empty()) {
+        out.push_back('\\');
+        out += path;
+    }
+    out += "]\r\n";
+    return out;
+}
+
+void AppendTree(std::string& out, const Node& node, const std::string& header, bool isRoot)
+{
+    if (!isRoot || !node.values.empty()) {
+        out += '[';
+        out += header;
+        out += "]\r\n";
+        for (const Value& value : node.values) {
+            out += ValueLine(value.name, value.type, value.data);
+            out += "\r\n";
+        }
+        out += "\r\n";
+    }
+    for (const auto& child : node.children)
+        AppendTree(out, *child, header + "\\" + child->name, false);
+}
+
+} // namespace
+
+int CompareNames(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = Folded(a[i]);
+        const unsigned char y = Folded(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool IsStorableKeyName(std::string_view name)
+{
+    return !name.empty() && name.size() <= 255 &&
+           name.find_first_of(std::string_view("\\\r\n\0", 4)) == std::string_view::npos;
+}
+
+namespace
+{
+
+template <typename Items, typename NameOf>
+auto LowerBound(Items& items, std::string_view name, NameOf nameOf)
+{
+    return std::lower_bound(items.begin(), items.end(), name, [&](const auto& item, auto key) {
+        return CompareNames(nameOf(item), key) < 0;
+    });
+}
+
+const std::string& NodeName(const std::unique_ptr<Node>& node)
+{
+    return node->name;
+}
+const std::string& ValueName(const Value& value)
+{
+    return value.name;
+}
+
+} // namespace
+
+Node* Node::Child(std::string_view childName) const
+{
+    auto& items = const_cast<std::vector<std::unique_ptr<Node>>&>(children);
+    const auto it = LowerBound(items, childName, NodeName);
+    return (it != items.end() && SameName((*it)->name, childName)) ? it->get() : nullptr;
+}
+
+Node& Node::AddChild(std::string_view childName)
+{
+    auto node = std::make_unique<Node>();
+    node->name = std::string(childName);
+    Node& added = *node;
+    // Compacted files list keys in order, so most additions go at the end.
+    if (children.empty() || CompareNames(children.back()->name, childName) < 0)
+        children.push_back(std::move(node));
+    else
+        children.insert(LowerBound(children, childName, NodeName), std::move(node));
+    return added;
+}
+
+std::uint64_t Node::RemoveChild(std::string_view childName)
+{
+    const auto it = LowerBound(children, childName, NodeName);
+    if (it == children.end() || !SameName((*it)->name, childName))
+        return 0;
+    const std::uint64_t bytes = (*it)->SubtreeBytes();
+    children.erase(it);
+    return bytes;
+}
+
+const Value* Node::FindValue(std::string_view valueName) const
+{
+    return const_cast<Node*>(this)->FindValue(valueName);
+}
+
+Value* Node::FindValue(std::string_view valueName)
+{
+    const auto it = LowerBound(values, valueName, ValueName);
+    return (it != values.end() && SameName(it->name, valueName)) ? &*it : nullptr;
+}
+
+Value& Node::AddValue(std::string_view valueName)
+{
+    Value value;
+    value.name = std::string(valueName);
+    if (values.empty() || CompareNames(values.back().name, valueName) < 0) {
+        values.push_back(std::move(value));
+        return values.back();
+    }
+    return *values.insert(LowerBound(values, valueName, ValueName), std::move(value));
+}
+
+bool Node::RemoveValue(std::string_view valueName)
+{
+    const auto it = LowerBound(values, valueName, ValueName);
+    if (it == values.end() || !SameName(it->name, valueName))
+        return false;
+    values.erase(it);
+    return true;
+}
+
+std::uint64_t Node::SubtreeBytes() const
+{
+    std::uint64_t bytes = fileBytes;
+    for (const Value& value : values)
+        bytes += value.fileBytes;
+    for (const auto& child : children)
+        bytes += child->SubtreeBytes();
+    return bytes;
+}
+
+Reader::Reader(std::string rootName, std::string shortName)
+    : rootName_(std::move(rootName)), shortName_(std::move(shortName))
+{
+    Reset();
+}
+
+void Reader::Reset()
+{
+    tree_ = Node();
+    tree_.name = rootName_;
+    current_ = nullptr;
+    skipValues_ = false;
+    pending_.clear();
+    pendingActive_ = false;
+    pendingLines_ = 0;
+    pendingStart_ = 0;
+    readEnd_ = 0;
+    line_ = 0;
+    sawSignature_ = false;
+    liveBytes_ = std::strlen(Signature);
+    errorLine_ = 0;
+    error_.clear();
+}
+
+void Reader::DropPending()
+{
+    if (!pendingActive_)
+        return;
+    // The unfinished value's lines are cut off the file: count them out again.
+    line_ -= pendingLines_;
+    pending_.clear();
+    pendingActive_ = false;
+    pendingLines_ = 0;
+    readEnd_ = pendingStart_;
+}
+
+void Reader::Restart(std::uint64_t fileSize, std::uint64_t lines)
+{
+    current_ = nullptr;
+    skipValues_ = false;
+    pending_.clear();
+    pendingActive_ = false;
+    pendingLines_ = 0;
+    readEnd_ = fileSize;
+    line_ = lines;
+    sawSignature_ = true;
+    liveBytes_ = fileSize;
+}
+
+bool Reader::Fail(std::string message)
+{
+    errorLine_ = line_;
+    error_ = std::move(message);
+    return false;
+}
+
+bool Reader::Feed(std::string_view bytes)
+{
+    std::size_t position = 0;
+    while (position < bytes.size()) {
+        const void* found = std::memchr(bytes.data() + position, '\n', bytes.size() - position);
+        if (!found)
+            break;
+        const std::size_t end =
+            static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+        ++line_;
+        if (!ReadLine(bytes.substr(position, end - position), readEnd_ + position))
+            return false;
+        position = end + 1;
+    }
+    readEnd_ += position;
+    return true;
+}
+
+bool Reader::ReadLine(std::string_view line, std::uint64_t offset)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (!sawSignature_) {
+        if (line.size() >= 3 && line.substr(0, 3) == "\xEF\xBB\xBF")
+            line.remove_prefix(3);
+        if (TrimRight(line) != "REGEDIT4")
+            return Fail("the file does not begin with the line REGEDIT4");
+        sawSignature_ = true;
+        return true;
+    }
+    line = TrimRight(TrimLeft(line));
+    const bool continuing = pendingActive_;
+    if (!continuing) {
+        if (line.empty() || line.front() == ';')
+            return true;
+        pendingStart_ = offset;
+    }
+    // A value line ending in a backslash goes on in the next line (long hex lists).
+    if ((continuing || line.front() == '"' || line.front() == '@') && !line.empty() &&
+        line.back() == '\\') {
+        pending_.append(line.data(), line.size() - 1);
+        pendingActive_ = true;
+        ++pendingLines_;
+        return true;
+    }
+    if (!continuing)
+        return ReadLogicalLine(line);
+    pending_.append(line.data(), line.size());
+    const std::string logical = std::move(pending_);
+    pending_.clear();
+    pendingActive_ = false;
+    pendingLines_ = 0;
+    return ReadLogicalLine(logical);
+}
+
+bool Reader::ReadLogicalLine(std::string_view line)
+{
+    if (line.empty())
+        return true;
+    if (line.front() == '[') {
+        if (line.back() != ']')
+            return Fail("key header without its closing ]");
+        return ReadHeader(line.substr(1, line.size() - 2));
+    }
+    if (line.front() == '"' || line.front() == '@')
+        return ReadValue(line);
+    return Fail("line is neither a key header nor a value");
+}
+
+bool Reader::ReadHeader(std::string_view inside)
+{
+    const bool deletion = !inside.empty() && inside.front() == '-';
+    if (deletion)
+        inside.remove_prefix(1);
+    const std::size_t slash = inside.find('\\');
+    const std::string_view top = inside.substr(0, slash);
+    if (!SameName(top, rootName_) && !SameName(top, shortName_))
+        return Fail("key outside " + rootName_);
+    Node* node = &tree_;
+    Node* parent = nullptr;
+    std::string_view last;
+    std::size_t pathBytes = rootName_.size();
+    if (slash != std::string_view::npos) {
+        std::string_view rest = inside.substr(slash + 1);
+        while (node) {
+            const std::size_t next = rest.find('\\');
+            const std::string_view name = rest.substr(0, next);
+            if (name.empty())
+                return Fail("empty key name");
+            if (name.size() > 255)
+                return Fail("key name longer than 255 characters");
+            pathBytes += 1 + name.size();
+            parent = node;
+            last = name;
+            Node* child = node->Child(name);
+            if (!child && !deletion) {
+                child = &node->AddChild(name);
+                child->fileBytes = static_cast<std::uint32_t>(pathBytes + 6);
+                liveBytes_ += child->fileBytes;
+            }
+            node = child;
+            if (next == std::string_view::npos)
+                break;
+            rest = rest.substr(next + 1);
+        }
+    }
+    if (deletion) {
+        // Deleting the root itself is not something an import does: nothing happens.
+        if (node && parent) {
+            const std::uint64_t removed = parent->RemoveChild(last);
+            liveBytes_ -= std::min(liveBytes_, removed);
+        }
+        current_ = nullptr;
+        skipValues_ = true;
+        return true;
+    }
+    current_ = node;
+    skipValues_ = false;
+    return true;
+}
+
+bool Reader::ReadValue(std::string_view line)
+{
+    const std::size_t lineBytes = line.size() + 2;
+    std::string name;
+    std::string error;
+    if (line.front() == '@') {
+        line.remove_prefix(1);
+    } else if (!ReadQuoted(line, name, error)) {
+        return Fail(error);
+    }
+    line = TrimLeft(line);
+    if (line.empty() || line.front() != '=')
+        return Fail("value name without =");
+    line = TrimLeft(line.substr(1));
+
+    bool remove = false;
+    std::uint32_t type = 0;
+    std::string data;
+    if (line == "-") {
+        remove = true;
+    } else if (!line.empty() && line.front() == '"') {
+        if (!ReadQuoted(line, data, error))
+            return Fail(error);
+        if (!TrimLeft(line).empty())
+            return Fail("text after a quoted value");
+        type = 1;
+        data.push_back('\0');
+    } else if (StartsWithFolded(line, "dword:")) {
+        const std::string_view digits = TrimRight(line.substr(6));
+        if (digits.empty() || digits.size() > 8)
+            return Fail("malformed dword value");
+        std::uint32_t value = 0;
+        for (const char c : digits) {
+            const int d = HexDigit(c);
+            if (d < 0)
+                return Fail("malformed dword value");
+            value = value * 16 + static_cast<std::uint32_t>(d);
+        }
+        type = 4;
+        for (int i = 0; i < 4; ++i)
+            data.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    } else if (StartsWithFolded(line, "hex:")) {
+        type = 3;
+        if (!ReadHexList(line.substr(4), data, error))
+            return Fail(error);
+    } else if (StartsWithFolded(line, "hex(")) {
+        const std::size_t close = line.find("):");
+        if (close == std::string_view::npos || close == 4 || close > 12)
+            return Fail("malformed hex(type) value");
+        std::uint64_t code = 0;
+        for (const char c : line.substr(4, close - 4)) {
+            const int d = HexDigit(c);
+            if (d < 0)
+                return Fail("malformed hex(type) value");
+            code = code * 16 + static_cast<std::uint64_t>(d);
+        }
+        if (code > 0xFFFFFFFFu)
+            return Fail("value type out of range");
+        type = static_cast<std::uint32_t>(code);
+        if (!ReadHexList(line.substr(close + 2), data, error))
+            return Fail(error);
+    } else {
+        return Fail("unrecognised value data");
+    }
+
+    if (skipValues_)
+        return true;
+    if (!current_)
+        return Fail("value before any key header");
+    Value* value = current_->FindValue(name);
+    if (remove) {
+        if (value) {
+            liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
+            current_->RemoveValue(name);
+        }
+        return true;
+    }
+    if (value)
+        liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
+    else
+        value = &current_->AddValue(name);
+    value->type = type;
+    value->data = std::move(data);
+    value->fileBytes = static_cast<std::uint32_t>(lineBytes);
+    liveBytes_ += lineBytes;
+    return true;
+}
+
+namespace
+{
+
+void AppendValueName(std::string& out, const std::string& name)
+{
+    if (name.empty()) {
+        out.push_back('@');
+    } else {
+        out.push_back('"');
+        AppendEscaped(out, name);
+        out.push_back('"');
+    }
+    out.push_back('=');
+}
+
+} // namespace
+
+std::string ValueLine(const std::string& name, std::uint32_t type, const std::string& data)
+{
+    std::string out;
+    out.reserve(name.size() + data.size() * 3 + 16);
+    AppendValueName(out, name);
+    if (QuotedFormFits(type, data)) {
+        out.push_back('"');
+        AppendEscaped(out, std::string_view(data.data(), data.size() - 1));
+        out.push_back('"');
+        return out;
+    }
+    if (type == 4 && data.size() == 4) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i)
+            value |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);
+        out += "dword:";
+        AppendHex(out, value, 8);
+        return out;
+    }
+    if (type == 3) {
+        out += "hex:";
+    } else {
+        out += "hex(";
+        AppendHex(out, type, 1);
+        out += "):";
+    }
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (i)
+            out.push_back(',');
+        AppendHex(out, static_cast<unsigned char>(data[i]), 2);
+    }
+    return out;
+}
+
+std::string KeyRecord(const std::string& rootName, const std::string& path)
+{
+    return Header(rootName, path, false) + "\r\n";
+}
+
+std::string DeleteKeyRecord(const std::string& rootName, const std::string& path)
+{
+    return Header(rootName, path, true) + "\r\n";
+}
+
+std::string SetValueRecord(const std::string& rootName, const std::string& path,
+                           const std::string& name, std::uint32_t type, const std::string& data)
+{
+    return Header(rootName, path, false) + ValueLine(name, type, data) + "\r\n\r\n";
+}
+
+std::string DeleteValueRecord(const std::string& rootName, const std::string& path,
+                              const std::string& name)
+{
+    std::string out = Header(rootName, path, false);
+    AppendValueName(out, name);
+    out += "-\r\n\r\n";
+    return out;
+}
+
+std::string WholeFile(const Node& tree, const std::string& rootName)
+{
+    std::string out = Signature;
+    AppendTree(out, tree, rootName, true);
+    return out;
+}
+
+} // namespace RegistryFile
+
+#endif

@@ -1,0 +1,129 @@
+// The REGEDIT4 text of the file registry store: the in-memory key tree, the reader that applies
+// a file (or the records appended to it) to that tree, and the writers of records and of the
+// compacted whole file.
+#pragma once
+
+#ifndef _WIN32
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace RegistryFile
+{
+
+// Orders names ignoring ASCII case, the way the store compares key and value names.
+int CompareNames(std::string_view a, std::string_view b);
+
+struct Value {
+    std::string name; // as first created
+    std::uint32_t type = 0;
+    std::string data;
+    std::uint32_t fileBytes = 0; // size of its line in the file, for the live-content estimate
+};
+
+struct Node {
+    std::string name; // as first created
+    std::uint32_t fileBytes = 0;
+    std::vector<std::unique_ptr<Node>> children; // sorted by CompareNames
+    std::vector<Value> values;                   // sorted by CompareNames
+
+    Node* Child(std::string_view childName) const;
+    Node& AddChild(std::string_view childName); // the name must not be there yet
+    // Removes a child with its subtree; answers the file bytes its subtree accounted for.
+    std::uint64_t RemoveChild(std::string_view childName);
+    const Value* FindValue(std::string_view valueName) const;
+    Value* FindValue(std::string_view valueName);
+    Value& AddValue(std::string_view valueName); // the name must not be there yet
+    bool RemoveValue(std::string_view valueName);
+    std::uint64_t SubtreeBytes() const;
+};
+
+// True when a key name can be stored: not empty, no backslash, CR, LF or NUL, at most 255 bytes.
+bool IsStorableKeyName(std::string_view name);
+
+// Reads REGEDIT4 text line by line into a tree, the way an import into the registry would. It can
+// be fed in pieces: only complete lines are read, the rest waits for the next piece.
+class Reader
+{
+public:
+    // `rootName` is the predefined key the file holds (HKEY_CURRENT_USER, ...); `shortName` its
+    // abbreviation (HKCU, ...), which headers may use as well.
+    Reader(std::string rootName, std::string shortName);
+
+    // Starts over on an empty tree.
+    void Reset();
+    // Applies the bytes that follow the ones already read (starting at file offset ReadEnd()).
+    // False on a syntax error, described by ErrorLine() and Error().
+    bool Feed(std::string_view bytes);
+
+    Node& Tree() { return tree_; }
+    const Node& Tree() const { return tree_; }
+    const std::string& RootName() const { return rootName_; }
+    // File offset after the last complete line read.
+    std::uint64_t ReadEnd() const { return readEnd_; }
+    // File offset after the last complete entry: a writer cuts the file here before appending,
+    // removing an unfinished line or an unfinished continued value.
+    std::uint64_t SafeEnd() const { return pendingActive_ ? pendingStart_ : readEnd_; }
+    // Forgets an unfinished continued value (the writer has cut it off).
+    void DropPending();
+    // The file was rewritten from this tree (compacted): it now has this size and line count.
+    void Restart(std::uint64_t fileSize, std::uint64_t lines);
+    // Lines of the file read so far (for error messages).
+    std::uint64_t Lines() const { return line_; }
+    bool SawSignature() const { return sawSignature_; }
+    // Estimated size of the live content in compacted form.
+    std::uint64_t LiveBytes() const { return liveBytes_; }
+
+    std::uint64_t ErrorLine() const { return errorLine_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    bool ReadLine(std::string_view line, std::uint64_t offset);
+    bool ReadLogicalLine(std::string_view line);
+    bool ReadHeader(std::string_view inside);
+    bool ReadValue(std::string_view line);
+    bool Fail(std::string message);
+
+    std::string rootName_;
+    std::string shortName_;
+    Node tree_;
+    Node* current_ = nullptr; // key the following values go to
+    bool skipValues_ = false; // values after a key deletion are ignored
+    std::string pending_;     // a value continued over several lines
+    bool pendingActive_ = false;
+    std::uint64_t pendingLines_ = 0;
+    std::uint64_t pendingStart_ = 0;
+    std::uint64_t readEnd_ = 0;
+    std::uint64_t line_ = 0;
+    bool sawSignature_ = false;
+    std::uint64_t liveBytes_ = 0;
+    std::uint64_t errorLine_ = 0;
+    std::string error_;
+};
+
+// The file's first lines.
+extern const char* const Signature; // "REGEDIT4\r\n\r\n"
+
+// One record: a key header with at most one value line, ending with an empty line. `path` is
+// the key below the root, components joined with backslashes (empty for the root itself).
+std::string KeyRecord(const std::string& rootName, const std::string& path);
+std::string DeleteKeyRecord(const std::string& rootName, const std::string& path);
+std::string SetValueRecord(const std::string& rootName, const std::string& path,
+                           const std::string& name, std::uint32_t type, const std::string& data);
+std::string DeleteValueRecord(const std::string& rootName, const std::string& path,
+                              const std::string& name);
+
+// The line of one value, without its line end. Only a REG_SZ with exactly one final NUL and no
+// CR, LF or NUL before it takes the quoted form; a 4-byte REG_DWORD the dword: form; everything
+// else is written byte for byte as hex.
+std::string ValueLine(const std::string& name, std::uint32_t type, const std::string& data);
+
+// The whole tree as a compacted file, signature included.
+std::string WholeFile(const Node& tree, const std::string& rootName);
+
+} // namespace RegistryFile
+
+#endif
