@@ -277,6 +277,11 @@ Resolved Resolve(const std::string& windowsPath)
     std::vector<std::string> parts;
     std::string start;
 
+    if (p.empty()) {
+        // No name at all names nothing (not the current folder).
+        result.valid = false;
+        return result;
+    }
     if (p.size() >= 2 && p[0] == '\\' && IsSeparator(p[1])) {
         // \\server\share\...: the share is the table entry "unc/server/share".
         result.base = Base::Network;

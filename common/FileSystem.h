@@ -28,7 +28,8 @@ EntryKind Find(const std::string& path);
 // True when a file (not a folder) of that name exists.
 bool FileExists(const std::string& path);
 
-// The drive type when the path names the root of a drive ("C:", "C:\", "\\server\share\"),
+// The drive type when the path names the root of a drive ("C:\", "\\server\share\"; "C:" is
+// taken as "C:\"),
 // GetDriveTypeA numbering: 3 fixed, 4 remote (a network share). A drive letter without a
 // table entry, a share that does not exist, and any path that is not a drive root give 1
 // (no root directory).
@@ -71,7 +72,7 @@ WriteResult ReplaceWholeFile(const std::string& path, const std::string& image);
 // "unc/server/share" of the same table. "." and ".." are resolved by name and never climb
 // above the drive root. A component missing under its exact name is matched ignoring ASCII
 // case. Relative paths stay relative to the current directory. A path that cannot name
-// anything (a network path without a share) gives the empty string.
+// anything (an empty path, a network path without a share) gives the empty string.
 std::string NativePath(const std::string& windowsPath);
 
 } // namespace FileSystem
