@@ -426,7 +426,7 @@ ReplaceStage ReplaceAtomically(const Resolved& target, const std::function<bool(
 // original removed.
 bool MoveAcrossDevices(const std::string& from, const std::string& to)
 {
-    FileHandle source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info;
     if (!source.Valid() || ::fstat(source.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
@@ -577,7 +577,7 @@ bool CopyFileOver(const std::string& from, const std::string& to)
     const Resolved target = Resolve(to);
     if (!source.valid || !Changeable(target))
         return false;
-    FileHandle input(::open(source.native.c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle input(::open(source.native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info;
     if (!input.Valid() || ::fstat(input.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         ::flock(input.Get(), LOCK_SH | LOCK_NB) != 0)
@@ -635,7 +635,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& image)
     const Resolved resolved = Resolve(path);
     if (!resolved.valid)
         return ReadResult::CannotOpen;
-    FileHandle file(::open(resolved.native.c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle file(::open(resolved.native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info;
     if (!file.Valid() || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         ::flock(file.Get(), LOCK_EX | LOCK_NB) != 0)
