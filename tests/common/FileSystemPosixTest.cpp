@@ -170,14 +170,4 @@ TEST_F(DriveTable, ReplacingThroughALinkWritesTheLinkedFile)
     EXPECT_EQ(env.ReadFile("C:\\real.lib"), "new");
 }
 
-TEST_F(DriveTable, ReadOnlyIsTheOwnerWriteBit)
-{
-    env.WriteFile("C:\\f", "x");
-    fs::permissions(c + "/f", fs::perms::owner_write, fs::perm_options::remove);
-    EXPECT_TRUE(IsReadOnly("C:\\f"));
-    EXPECT_FALSE(RemoveFile("C:\\f"));
-    ASSERT_TRUE(ClearReadOnly("C:\\f"));
-    EXPECT_NE(fs::status(c + "/f").permissions() & fs::perms::owner_write, fs::perms::none);
-}
-
 #endif // _WIN32

@@ -96,9 +96,12 @@ TEST_F(FileSystemOnDrive, ReadOnlyFilesResistRemovalAndOverwriting)
     EXPECT_FALSE(FileExists("T:\\ro.lib"));
 }
 
-TEST_F(FileSystemOnDrive, RemoveFailsOnMissingFilesAndFolders)
+TEST_F(FileSystemOnDrive, MissingFilesAndFoldersAreNoFiles)
 {
+    std::string image;
+    EXPECT_EQ(ReadWholeFile("T:\\missing", image), ReadResult::CannotOpen);
     ASSERT_TRUE(CreateFolder("T:\\dir"));
+    EXPECT_EQ(ReadWholeFile("T:\\dir", image), ReadResult::CannotOpen);
     EXPECT_FALSE(CreateFolder("T:\\dir"));
     EXPECT_FALSE(CreateFolder("T:\\none\\dir"));
     EXPECT_FALSE(RemoveFile("T:\\dir"));
@@ -141,12 +144,4 @@ TEST_F(FileSystemOnDrive, ReplaceFailsWithoutAFolderOrOnAFolder)
     EXPECT_EQ(ReplaceWholeFile("T:\\dir", "x"), WriteResult::CannotCreate);
     EXPECT_EQ(Find("T:\\dir"), EntryKind::Folder);
     EXPECT_EQ(Names(drive), std::vector<std::string>{"dir"});
-}
-
-TEST_F(FileSystemOnDrive, ReadFailsOnMissingFilesAndFolders)
-{
-    std::string image;
-    EXPECT_EQ(ReadWholeFile("T:\\missing", image), ReadResult::CannotOpen);
-    ASSERT_TRUE(CreateFolder("T:\\dir"));
-    EXPECT_EQ(ReadWholeFile("T:\\dir", image), ReadResult::CannotOpen);
 }

@@ -119,14 +119,6 @@ TEST(Paths, SplitAtTheLastSeparatorOfAnyKind)
     EXPECT_EQ(FolderPart("plain"), "");
 }
 
-TEST(Paths, SystemDirectoryHasNoTrailingBackslash)
-{
-    const std::string directory = SystemDirectory();
-    ASSERT_GE(directory.size(), 3u);
-    EXPECT_EQ(directory[1], ':');
-    EXPECT_NE(directory.back(), '\\');
-}
-
 TEST(Assertion, ShowsMessageUnitAndLine)
 {
     EXPECT_STREQ(EAssertionFailed("QuSysTools.CreatePath: No \\ found", "QtsTools", 294).what(),
