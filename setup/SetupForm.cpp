@@ -349,7 +349,7 @@ void TFormSetup::ControlsFromFields(const SetupFields& fields)
 
 bool TFormSetup::FocusInMemo() const
 {
-    const QWidget* focus = QApplication::focusWidget();
+    const QWidget* focus = focusWidget();
     return focus && (focus == MemoOriginal || focus == MemoProgress ||
                      MemoOriginal->isAncestorOf(focus) || MemoProgress->isAncestorOf(focus));
 }

@@ -1,0 +1,149 @@
+// Shared pieces of the setup window tests: a machine with the engine and the environments
+// installed, the window over it, and a watcher that answers every modal dialog the window shows.
+#pragma once
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "InstalledEnvironments.h"
+#include "SetupForm.h"
+#include "TestEnvironment.h"
+
+// Answers modal dialogs as they appear: each one is recorded, then handed to the next scripted
+// action, or rejected when the script is used up (so that an unexpected dialog never hangs a
+// test, and shows up in `seen`).
+class DialogWatcher : public QObject
+{
+public:
+    struct Seen {
+        std::string title;
+        std::string text;
+    };
+    using Action = std::function<void(QWidget&)>;
+
+    std::vector<Seen> seen;
+    std::deque<Action> script;
+
+    DialogWatcher()
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+        timer_.start();
+    }
+
+    std::vector<std::string> Texts() const
+    {
+        std::vector<std::string> texts;
+        for (const Seen& dialog : seen)
+            texts.push_back(dialog.text);
+        return texts;
+    }
+
+    static std::string TextOf(QWidget& dialog)
+    {
+        if (auto* box = qobject_cast<QMessageBox*>(&dialog))
+            return box->text().toStdString();
+        if (auto* label = dialog.findChild<QLabel*>("MessageText"))
+            return label->text().toStdString();
+        return {};
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == answering_ && event->type() == QEvent::Hide)
+            answering_ = nullptr;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void Poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal == answering_)
+            return;
+        answering_ = modal;
+        modal->installEventFilter(this);
+        seen.push_back({modal->windowTitle().toStdString(), TextOf(*modal)});
+        if (script.empty()) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            return;
+        }
+        const Action action = script.front();
+        script.pop_front();
+        action(*modal);
+    }
+
+    QTimer timer_;
+    QPointer<QWidget> answering_;
+};
+
+class SetupWindowTest : public testing::Test
+{
+protected:
+    TestEnvironment environment;
+    std::optional<InstalledEnvironments> machine;
+    DialogWatcher dialogs;
+    std::unique_ptr<TFormSetup> form;
+
+    InstalledEnvironments& Install(MachineSetup setup = {})
+    {
+        machine.emplace(environment, setup);
+        return *machine;
+    }
+    static void Remember(const std::string& text)
+    {
+        InstalledEnvironments::WriteValue(false, InstalledEnvironments::EngineKey(),
+                                          "LastEnvironment", text);
+    }
+    static std::string Remembered()
+    {
+        return InstalledEnvironments::ReadValue(false, InstalledEnvironments::EngineKey(),
+                                                "LastEnvironment");
+    }
+    TFormSetup& OpenWindow()
+    {
+        form = std::make_unique<TFormSetup>();
+        return *form;
+    }
+};
+
+inline std::string TextOf(const QLineEdit* edit)
+{
+    return edit->text().toStdString();
+}
+
+inline std::vector<std::string> LinesOf(const QPlainTextEdit* memo)
+{
+    std::vector<std::string> lines;
+    const QString text = memo->toPlainText();
+    if (text.isEmpty())
+        return lines;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        lines.push_back(line.toStdString());
+    return lines;
+}
+
+inline std::vector<std::string> VisibleTabs(const TFormSetup& form)
+{
+    std::vector<std::string> tabs;
+    for (int index = 0; index < form.Pages->count(); ++index)
+        if (form.Pages->isTabVisible(index))
+            tabs.push_back(form.Pages->tabText(index).toStdString());
+    return tabs;
+}
