@@ -201,7 +201,9 @@ public:
     StoreStatus Change(const std::function<StoreStatus(std::string& record)>& plan);
 
 private:
+    bool Follow(int fd, const struct stat& st);
     bool Load(int fd, const struct stat& st);
+    void MarkUnusable(const std::string& problem);
     bool ReadAppended(int fd, const struct stat& st);
     void ReportUnusable(const std::string& what);
     bool Lock();
@@ -213,6 +215,8 @@ private:
     Fingerprint seen_;
     bool looked_ = false;
     bool broken_ = false;
+    std::string problem_; // why the root is unusable, as last reported
+    FileDescriptor dataFd_;
     bool writable_ = false;
     bool writableKnown_ = false;
     FileDescriptor lockFd_;
@@ -224,52 +228,70 @@ void FileRegistryStore::RootFile::ReportUnusable(const std::string& what)
                  what.c_str());
 }
 
+void FileRegistryStore::RootFile::MarkUnusable(const std::string& problem)
+{
+    // Said once, not at every operation that finds the root still unusable.
+    if (!broken_ || problem != problem_)
+        ReportUnusable(problem);
+    problem_ = problem;
+    reader_.Reset();
+    broken_ = true;
+}
+
 bool FileRegistryStore::RootFile::Refresh()
 {
     struct stat st {
     };
-    if (::stat(path_.c_str(), &st) != 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR) {
-            // No file: an empty root.
-            if (!looked_ || seen_.exists || broken_)
-                reader_.Reset();
-            broken_ = false;
-            seen_ = Fingerprint();
-            looked_ = true;
-            writableKnown_ = false;
-            return true;
+    // The file stays open between operations: a look at it costs one fstat. Others append to the
+    // same file; a compaction or a replacement leaves it without links, and the path is opened
+    // again.
+    if (dataFd_.Valid()) {
+        if (::fstat(dataFd_.Get(), &st) == 0 && st.st_nlink > 0) {
+            if (looked_ && seen_ == Fingerprint::Of(st))
+                return !broken_;
+            return Follow(dataFd_.Get(), st);
         }
-        if (!broken_ || seen_.exists)
-            ReportUnusable(std::string("cannot be examined: ") + std::strerror(error));
-        reader_.Reset();
-        broken_ = true;
-        seen_ = Fingerprint();
-        looked_ = true;
-        return false;
+        dataFd_.Reset(-1);
     }
-    if (looked_ && seen_ == Fingerprint::Of(st))
-        return !broken_;
-
-    FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) {
-        ReportUnusable(std::string("cannot be read: ") + std::strerror(errno));
-        reader_.Reset();
-        broken_ = true;
-        seen_ = Fingerprint::Of(st);
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
         looked_ = true;
         writableKnown_ = false;
+        seen_ = Fingerprint();
+        if (error == ENOENT || error == ENOTDIR) {
+            // No file: an empty root.
+            if (broken_ || reader_.ReadEnd() != 0)
+                reader_.Reset();
+            broken_ = false;
+            problem_.clear();
+            return true;
+        }
+        MarkUnusable(std::string("cannot be read: ") + std::strerror(error));
         return false;
     }
+    dataFd_.Reset(fd);
+    if (::fstat(fd, &st) != 0) {
+        MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
+        return false;
+    }
+    return Follow(fd, st);
+}
+
+bool FileRegistryStore::RootFile::Follow(int fd, const struct stat& st)
+{
     const bool whole = !looked_ || broken_ || !seen_.SameFile(st) ||
                        static_cast<std::uint64_t>(st.st_size) < reader_.ReadEnd() ||
                        (st.st_size == seen_.size && (st.st_mtim.tv_sec != seen_.modified.tv_sec ||
                                                      st.st_mtim.tv_nsec != seen_.modified.tv_nsec));
-    const bool ok = whole ? Load(fd.Get(), st) : ReadAppended(fd.Get(), st);
+    const bool ok = whole ? Load(fd, st) : ReadAppended(fd, st);
     seen_ = Fingerprint::Of(st);
     looked_ = true;
     writableKnown_ = false;
-    broken_ = !ok;
+    if (ok) {
+        broken_ = false;
+        problem_.clear();
+    }
     return ok;
 }
 
@@ -278,18 +300,15 @@ bool FileRegistryStore::RootFile::Load(int fd, const struct stat& st)
     reader_.Reset();
     std::string bytes;
     if (!ReadRange(fd, 0, static_cast<std::uint64_t>(st.st_size), bytes)) {
-        ReportUnusable(std::string("cannot be read: ") + std::strerror(errno));
-        reader_.Reset();
+        MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
     if (!reader_.Feed(bytes)) {
-        ReportUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
-        reader_.Reset();
+        MarkUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
         return false;
     }
     if (reader_.ReadEnd() == 0 && !IsUnfinishedSignature(bytes)) {
-        ReportUnusable("line 1: the file does not begin with the line REGEDIT4");
-        reader_.Reset();
+        MarkUnusable("line 1: the file does not begin with the line REGEDIT4");
         return false;
     }
     return true;
@@ -299,13 +318,11 @@ bool FileRegistryStore::RootFile::ReadAppended(int fd, const struct stat& st)
 {
     std::string bytes;
     if (!ReadRange(fd, reader_.ReadEnd(), static_cast<std::uint64_t>(st.st_size), bytes)) {
-        ReportUnusable(std::string("cannot be read: ") + std::strerror(errno));
-        reader_.Reset();
+        MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
     if (!reader_.Feed(bytes)) {
-        ReportUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
-        reader_.Reset();
+        MarkUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
         return false;
     }
     return true;
@@ -591,14 +608,29 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
 StoreStatus FileRegistryStore::QueryValueInfo(const RegistryKey& key, const std::string& name,
                                               std::uint32_t& type, std::uint32_t& size)
 {
-    std::string data;
-    const StoreStatus status = QueryValue(key, name, type, data);
-    size = status == StoreStatus::Ok ? static_cast<std::uint32_t>(data.size()) : 0;
+    const Value* value = nullptr;
+    const StoreStatus status = FindValue(key, name, value);
+    if (status == StoreStatus::Ok) {
+        type = value->type;
+        size = static_cast<std::uint32_t>(value->data.size());
+    }
     return status;
 }
 
 StoreStatus FileRegistryStore::QueryValue(const RegistryKey& key, const std::string& name,
                                           std::uint32_t& type, std::string& data)
+{
+    const Value* value = nullptr;
+    const StoreStatus status = FindValue(key, name, value);
+    if (status == StoreStatus::Ok) {
+        type = value->type;
+        data = value->data;
+    }
+    return status;
+}
+
+StoreStatus FileRegistryStore::FindValue(const RegistryKey& key, const std::string& name,
+                                         const RegistryFile::Value*& value)
 {
     const FileKey* fileKey = AsFileKey(this, &key);
     if (!fileKey)
@@ -611,12 +643,8 @@ StoreStatus FileRegistryStore::QueryValue(const RegistryKey& key, const std::str
     const Node* node = Find(file.Tree(), fileKey->path);
     if (!node)
         return StoreStatus::Failed;
-    const Value* value = node->FindValue(name);
-    if (!value)
-        return StoreStatus::NotFound;
-    type = value->type;
-    data = value->data;
-    return StoreStatus::Ok;
+    value = node->FindValue(name);
+    return value ? StoreStatus::Ok : StoreStatus::NotFound;
 }
 
 StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::string& name,

@@ -23,6 +23,11 @@
 
 #include "RegistryStore.h"
 
+namespace RegistryFile
+{
+struct Value;
+}
+
 class FileRegistryStore : public RegistryStore
 {
 public:
@@ -59,6 +64,8 @@ public:
 
 private:
     RootFile& Root(RegistryRoot root);
+    StoreStatus FindValue(const RegistryKey& key, const std::string& name,
+                          const RegistryFile::Value*& value);
     std::array<std::unique_ptr<RootFile>, 2> roots_;
 };
 

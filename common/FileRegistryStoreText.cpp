@@ -327,6 +327,7 @@ void Reader::Reset()
     tree_ = Node();
     tree_.name = rootName_;
     current_ = nullptr;
+    lastHeader_.clear();
     skipValues_ = false;
     pending_.clear();
     pendingActive_ = false;
@@ -355,6 +356,7 @@ void Reader::DropPending()
 void Reader::Restart(std::uint64_t fileSize, std::uint64_t lines)
 {
     current_ = nullptr;
+    lastHeader_.clear();
     skipValues_ = false;
     pending_.clear();
     pendingActive_ = false;
@@ -443,6 +445,12 @@ bool Reader::ReadLogicalLine(std::string_view line)
 
 bool Reader::ReadHeader(std::string_view inside)
 {
+    // Appended records name their key each time, mostly the key of the record before.
+    if (current_ && inside == lastHeader_) {
+        skipValues_ = false;
+        return true;
+    }
+    lastHeader_.clear();
     const bool deletion = !inside.empty() && inside.front() == '-';
     if (deletion)
         inside.remove_prefix(1);
@@ -490,6 +498,7 @@ bool Reader::ReadHeader(std::string_view inside)
     }
     current_ = node;
     skipValues_ = false;
+    lastHeader_.assign(inside.data(), inside.size());
     return true;
 }
 

@@ -91,6 +91,7 @@ private:
     std::string shortName_;
     Node tree_;
     Node* current_ = nullptr; // key the following values go to
+    std::string lastHeader_;  // the header that chose current_
     bool skipValues_ = false; // values after a key deletion are ignored
     std::string pending_;     // a value continued over several lines
     bool pendingActive_ = false;
