@@ -1,0 +1,275 @@
+// The alias store at the sizes people keep: saving one alias (18 values) into stores of 10,
+// 1,000 and 10,000 aliases should cost the same; listing 10,000 aliases and opening such a store
+// in a fresh process should stay well below what a person notices.
+//
+// Run with --benchmark_repetitions=N and read the median aggregates. The fresh-process case
+// starts this very program again (posix_spawn, so no loaded store is inherited) with the
+// argument --open-store, which opens the store, reads one value and exits.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "AliasStore.h"
+
+extern char** environ;
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+const char* const OpenStoreArgument = "--open-store";
+const char* const StartOnlyArgument = "--start-only";
+
+std::string AliasName(int index)
+{
+    std::string digits = std::to_string(index);
+    return "Alias" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits;
+}
+
+AliasSettings FullSettings(int index, bool flagsOn)
+{
+    AliasSettings settings;
+    settings.Path = "C:\\Data\\Sales\\Database" + std::to_string(index) + ".mdb";
+    for (bool AliasSettings::*flag :
+         {&AliasSettings::Exclusive, &AliasSettings::ReadOnly, &AliasSettings::LockEdits,
+          &AliasSettings::SeparateWorkspace, &AliasSettings::UseDefaults,
+          &AliasSettings::UseConstraints, &AliasSettings::UseAllowZeroLength,
+          &AliasSettings::RenamePrimary, &AliasSettings::ShowGUIDs, &AliasSettings::DisableRefresh,
+          &AliasSettings::DisableSeeChanges, &AliasSettings::ReportIndexesCaseSensitive})
+        settings.*flag = flagsOn;
+    settings.SystemDb = "C:\\Data\\System.mdw";
+    settings.UserName = "Admin";
+    settings.Connect = "ODBC;DSN=Sales" + std::to_string(index);
+    settings.PrefetchThreshold = "20";
+    settings.PrefetchResetEvery = "25";
+    return settings;
+}
+
+// Stores of a given number of aliases, each alias with all 18 values, written once per run in
+// the registry's own text form into a private folder that is removed at the end.
+class StoreFiles
+{
+public:
+    StoreFiles()
+    {
+        std::string pattern = (fs::temp_directory_path() / "qts-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot create a temporary folder");
+        folder_ = pattern;
+    }
+    ~StoreFiles()
+    {
+        std::error_code error;
+        fs::remove_all(folder_, error);
+    }
+
+    // A fresh copy of the store of `count` aliases, so that every benchmark starts alike.
+    std::string FreshStore(int count, const std::string& use)
+    {
+        const std::string original = Original(count);
+        const std::string copy = (folder_ / (use + "-" + std::to_string(count) + ".reg")).string();
+        fs::copy_file(original, copy, fs::copy_options::overwrite_existing);
+        std::error_code error;
+        fs::remove(copy + ".lock", error);
+        return copy;
+    }
+
+    std::string MachineStore() const { return (folder_ / "machine.reg").string(); }
+
+private:
+    std::string Original(int count)
+    {
+        auto found = originals_.find(count);
+        if (found != originals_.end())
+            return found->second;
+        const std::string file = (folder_ / ("aliases-" + std::to_string(count) + ".reg")).string();
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        const std::string aliases = "HKEY_CURRENT_USER" + std::string(AliasesKeyPath);
+        out << "REGEDIT4\r\n\r\n[" << aliases << "]\r\n\r\n";
+        for (int i = 0; i < count; ++i) {
+            const AliasSettings settings = FullSettings(i, true);
+            out << "[" << aliases << "\\" << AliasName(i) << "]\r\n";
+            out << "\"Path\"=\"" << Escaped(settings.Path) << "\"\r\n";
+            for (const char* flag :
+                 {"Exclusive", "Read Only", "Lock Edits", "Separate Workspace", "Use Defaults",
+                  "Use Constraints", "Use AllowZeroLength", "Rename Primary", "Show GUIDs",
+                  "Disable Refresh", "Disable SeeChanges", "ReportIndexesCaseSensitive"})
+                out << "\"" << flag << "\"=\"True\"\r\n";
+            out << "\"SystemDb\"=\"" << Escaped(settings.SystemDb) << "\"\r\n";
+            out << "\"User Name\"=\"" << settings.UserName << "\"\r\n";
+            out << "\"Connect\"=\"" << settings.Connect << "\"\r\n";
+            out << "\"Prefetch Threshold\"=\"20\"\r\n";
+            out << "\"Prefetch Reset Every\"=\"25\"\r\n\r\n";
+        }
+        if (!out)
+            throw std::runtime_error("cannot write " + file);
+        originals_[count] = file;
+        return file;
+    }
+
+    static std::string Escaped(const std::string& text)
+    {
+        std::string escaped;
+        for (char c : text) {
+            if (c == '\\' || c == '"')
+                escaped += '\\';
+            escaped += c;
+        }
+        return escaped;
+    }
+
+    fs::path folder_;
+    std::map<int, std::string> originals_;
+};
+
+StoreFiles& Stores()
+{
+    static StoreFiles stores;
+    return stores;
+}
+
+// Points the registry at a store for the life of a benchmark.
+void UseStore(const std::string& userFile)
+{
+    setenv("QTS_USER_REGISTRY", userFile.c_str(), 1);
+    setenv("QTS_MACHINE_REGISTRY", Stores().MachineStore().c_str(), 1);
+}
+
+void BM_SaveAlias(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    UseStore(Stores().FreshStore(count, "save"));
+    TRegistry registry;
+    AliasStore aliases(registry);
+    std::vector<std::pair<std::string, std::string>> listed;
+    aliases.ListAliases(AliasScope::CurrentUser, listed); // as the window does when it opens
+    const std::string name = AliasName(count / 2);
+    const AliasSettings on = FullSettings(count / 2, true);
+    const AliasSettings off = FullSettings(count / 2, false);
+    bool flip = false;
+    for (auto _ : state) {
+        // Alternating settings, so that every save changes twelve of its values.
+        flip = !flip;
+        benchmark::DoNotOptimize(aliases.SaveAlias(name, flip ? off : on));
+    }
+    state.SetLabel(std::to_string(count) + " aliases");
+}
+BENCHMARK(BM_SaveAlias)
+    ->Arg(10)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+void BM_ListAliases(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    UseStore(Stores().FreshStore(count, "list"));
+    TRegistry registry;
+    AliasStore aliases(registry);
+    std::vector<std::pair<std::string, std::string>> listed;
+    aliases.ListAliases(AliasScope::CurrentUser, listed);
+    for (auto _ : state) {
+        aliases.ListAliases(AliasScope::CurrentUser, listed);
+        benchmark::DoNotOptimize(listed.data());
+    }
+    if (listed.size() != static_cast<std::size_t>(count))
+        state.SkipWithError("wrong number of aliases listed");
+}
+BENCHMARK(BM_ListAliases)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The first listing of a window that has just opened: a new registry object reads the store.
+void BM_ListAliasesFirstTime(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    UseStore(Stores().FreshStore(count, "first"));
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (auto _ : state) {
+        TRegistry registry;
+        AliasStore aliases(registry);
+        aliases.ListAliases(AliasScope::CurrentUser, listed);
+        benchmark::DoNotOptimize(listed.data());
+    }
+    if (listed.size() != static_cast<std::size_t>(count))
+        state.SkipWithError("wrong number of aliases listed");
+}
+BENCHMARK(BM_ListAliasesFirstTime)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int RunSelf(const char* argument)
+{
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    char* const argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>(argument), nullptr};
+    pid_t child = 0;
+    if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, environ) != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// A new process that opens a store of 10,000 aliases and reads one value of one alias.
+void BM_OpenStoreInNewProcess(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    UseStore(Stores().FreshStore(count, "open"));
+    setenv("QTS_BENCH_ALIAS", AliasName(count - 1).c_str(), 1);
+    for (auto _ : state) {
+        if (RunSelf(OpenStoreArgument) != 0) {
+            state.SkipWithError("the new process could not read the store");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_OpenStoreInNewProcess)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same new process that exits at once: what starting a process costs by itself.
+void BM_StartProcessOnly(benchmark::State& state)
+{
+    for (auto _ : state) {
+        if (RunSelf(StartOnlyArgument) != 0) {
+            state.SkipWithError("the new process failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_StartProcessOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// In the new process: open the alias key and read its path.
+int OpenStoreAndReadOne()
+{
+    const char* name = std::getenv("QTS_BENCH_ALIAS");
+    if (!name)
+        return 2;
+    TRegistry registry;
+    registry.SelectRoot(HKEY_CURRENT_USER_ROOT);
+    if (!registry.OpenKeyPath(std::string(AliasesKeyPath) + "\\" + name, false))
+        return 1;
+    return registry.ReadText("Path").empty() ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::string(argv[1]) == OpenStoreArgument)
+        return OpenStoreAndReadOne();
+    if (argc == 2 && std::string(argv[1]) == StartOnlyArgument)
+        return 0;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
