@@ -280,7 +280,9 @@ bool FileRegistryStore::RootFile::Refresh()
 
 bool FileRegistryStore::RootFile::Follow(int fd, const struct stat& st)
 {
-    const bool whole = !looked_ || broken_ || !seen_.SameFile(st) ||
+    // An unfinished continued value at the end may have been cut off by a writer since: read
+    // the whole file again rather than go on from the middle of what replaced it.
+    const bool whole = !looked_ || broken_ || !seen_.SameFile(st) || reader_.HasPending() ||
                        static_cast<std::uint64_t>(st.st_size) < reader_.ReadEnd() ||
                        (st.st_size == seen_.size && (st.st_mtim.tv_sec != seen_.modified.tv_sec ||
                                                      st.st_mtim.tv_nsec != seen_.modified.tv_nsec));
@@ -403,7 +405,9 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
     if (::stat(path_.c_str(), &original) != 0)
         return;
     const std::string image = RegistryFile::WholeFile(reader_.Tree(), reader_.RootName());
-    const std::string temporary = path_ + ".tmp." + std::to_string(::getpid());
+    // One name for every writer (they hold the lock): what a crash leaves there is simply
+    // overwritten by the next compaction.
+    const std::string temporary = path_ + ".tmp";
     FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     if (!fd.Valid())
         return;

@@ -67,6 +67,7 @@ public:
     // File offset after the last complete entry: a writer cuts the file here before appending,
     // removing an unfinished line or an unfinished continued value.
     std::uint64_t SafeEnd() const { return pendingActive_ ? pendingStart_ : readEnd_; }
+    bool HasPending() const { return pendingActive_; }
     // Forgets an unfinished continued value (the writer has cut it off).
     void DropPending();
     // The file was rewritten from this tree (compacted): it now has this size and line count.

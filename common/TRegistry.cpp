@@ -175,6 +175,20 @@ ResolvedPath Resolve(const std::string& path, bool haveOpenKey)
     return resolved;
 }
 
+// The path below the root, ASCII letters folded, of a path resolved while `openPath` is open.
+std::string FullPath(const std::string& openPath, const ResolvedPath& resolved)
+{
+    std::string path;
+    if (resolved.relativeToOpenKey)
+        for (const char c : openPath)
+            if (c != '\\' || (!path.empty() && path.back() != '\\'))
+                path.push_back(c);
+    if (!path.empty() && path.back() != '\\')
+        path.push_back('\\');
+    path += resolved.subKey;
+    return FoldedAscii(path);
+}
+
 } // namespace
 
 bool TRegistry::OpenKeyPath(const std::string& path, bool create)
@@ -297,10 +311,8 @@ void TRegistry::MoveKeyTree(const std::string& source, const std::string& target
         return;
     // A target inside the source (or the source itself) would copy the copy without end and a
     // removed source would take the copy with it.
-    const std::string fromPath =
-        FoldedAscii((from.relativeToOpenKey ? currentPath_ + "\\" : std::string()) + from.subKey);
-    const std::string toPath =
-        FoldedAscii((to.relativeToOpenKey ? currentPath_ + "\\" : std::string()) + to.subKey);
+    const std::string fromPath = FullPath(currentPath_, from);
+    const std::string toPath = FullPath(currentPath_, to);
     if (toPath == fromPath || toPath.compare(0, fromPath.size() + 1, fromPath + "\\") == 0)
         return;
 

@@ -264,7 +264,7 @@ TEST_F(FileRegistry, FileIsCompactedAndOthersFollowTheNewFile)
     EXPECT_EQ(reader.ReadText("Stable"), "stays");
     EXPECT_EQ(Stored("Software\\Compact", "Busy").second,
               "1999" + std::string(200, 'x') + std::string(1, '\0'));
-    EXPECT_FALSE(fs::exists(environment.UserRegistryFile() + ".tmp." + std::to_string(getpid())));
+    EXPECT_FALSE(fs::exists(environment.UserRegistryFile() + ".tmp"));
 }
 
 TEST_F(FileRegistry, MissingFileIsAnEmptyRootAndTheFirstWriteCreatesItsFolder)
