@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ApplyEnvironment.h"
+#include "InstalledEnvironments.h"
+#include "QtsTools.h"
+#include "RecordingReport.h"
+#include "TRegistry.h"
+#include "TestEnvironment.h"
+
+namespace
+{
+
+const std::string NotInstalled = " does not seem to be installed properly.";
+
+struct Expected {
+    Environment environment;
+    const char* displayName;
+    const char* libSubfolder;
+    bool addsDelphi2Folder;
+};
+
+const Expected Environments[] = {
+    {Environment::Delphi2, "Delphi 2.0", "\\Lib\\Delphi2", false},
+    {Environment::Delphi3, "Delphi 3.0", "\\Lib\\Delphi3", true},
+    {Environment::Delphi4, "Delphi 4.0", "\\Lib\\Delphi4", true},
+    {Environment::Delphi5, "Delphi 5.0", "\\Lib\\Delphi5", true},
+    {Environment::CPP1, "C++Builder 1.0", "\\Lib\\CPP", false},
+    {Environment::CPP3, "C++Builder 3", "\\Lib\\CPP3", false},
+    {Environment::CPP4, "C++Builder 4", "\\Lib\\CPP4", false},
+};
+
+const Expected& ExpectedFor(Environment environment)
+{
+    for (const Expected& expected : Environments)
+        if (expected.environment == environment)
+            return expected;
+    throw std::logic_error("unknown environment");
+}
+
+class SetupDefaults : public testing::Test
+{
+protected:
+    void Install(MachineSetup setup = {})
+    {
+        machine = std::make_unique<InstalledEnvironments>(testEnvironment, std::move(setup));
+    }
+    // Selecting an environment radio button.
+    void Choose(Environment environment)
+    {
+        fields.environment = environment;
+        ApplyEnvironment(profile, fields, report);
+    }
+    std::string P() const { return machine->ProductDir(); }
+    static std::string R(Environment e) { return InstalledEnvironments::EnvironmentDir(e); }
+    std::string Proposal(Environment e, const std::string& stored) const
+    {
+        const Expected& expected = ExpectedFor(e);
+        return P() + expected.libSubfolder + ";" + P() + "\\Lib\\Src;" + stored +
+               (expected.addsDelphi2Folder ? ";" + R(e) + "\\Lib\\Delphi2" : "");
+    }
+
+    TestEnvironment testEnvironment;
+    std::unique_ptr<InstalledEnvironments> machine;
+    EnvironmentProfile profile;
+    SetupFields fields;
+    RecordingReport report;
+};
+
+class EachEnvironment : public SetupDefaults, public testing::WithParamInterface<Expected>
+{
+};
+
+} // namespace
+
+TEST_P(EachEnvironment, FillsProfileAndDefaultsFromTheInstalledMachine)
+{
+    Install();
+    const Environment e = GetParam().environment;
+    const std::string r = R(e);
+    const std::string l = GetParam().libSubfolder;
+    Choose(e);
+
+    EXPECT_EQ(report.events, std::vector<std::string>{});
+    EXPECT_EQ(profile.EngineSuffix, "3x");
+    EXPECT_EQ(profile.FormerSuffixes, "35,30");
+    EXPECT_EQ(profile.DisplayName, GetParam().displayName);
+    EXPECT_EQ(profile.LibSubfolder, l);
+    EXPECT_EQ(profile.RootDirValue, "RootDir");
+    EXPECT_EQ(profile.ProductDir, P());
+    EXPECT_EQ(profile.EnvironmentDir, r);
+    EXPECT_EQ(profile.CurrentComplib, InstalledEnvironments::ComponentLibraryFile(e));
+
+    // The defaults name the files the environment really has.
+    std::vector<std::string> original = machine->OriginalFiles(e);
+    if (e == Environment::CPP3 || e == Environment::CPP4) {
+        original[1] += "=Release\\" + FileNamePart(original[1]);
+        original[2] += "=Debug\\" + FileNamePart(original[2]);
+    }
+    EXPECT_EQ(fields.originalFiles, original);
+    const auto tools = InstalledEnvironments::DesignToolFiles(e);
+    EXPECT_EQ(fields.explorerPath, tools[0]);
+    EXPECT_EQ(fields.queryBuilderPath, tools.size() > 1 ? tools[1] : "");
+    EXPECT_EQ(fields.queryBuilderEnabled, tools.size() > 1);
+    if (e == Environment::Delphi2 || e == Environment::CPP1) {
+        EXPECT_EQ(fields.complib, P() + l + "\\" + FileNamePart(profile.CurrentComplib));
+        EXPECT_TRUE(fields.complibEnabled);
+    } else {
+        EXPECT_EQ(fields.complib, "(not applicable)");
+        EXPECT_FALSE(fields.complibEnabled);
+    }
+    EXPECT_EQ(fields.patchedFolder, P() + l);
+    EXPECT_TRUE(fields.generate);
+    EXPECT_EQ(fields.design, StepChoice::Install);
+    EXPECT_EQ(fields.libraryPath, Proposal(e, InstalledEnvironments::SeededSearchPath(e)));
+}
+
+TEST_P(EachEnvironment, SkipsWhenTheStoredSearchPathAlreadyHoldsTheEngine)
+{
+    Install();
+    const Environment e = GetParam().environment;
+    const std::string stored = "$(DELPHI)\\Lib;X" + P() + "Old\\Lib";
+    machine->SetSearchPath(e, stored);
+    fields.design = StepChoice::Remove;
+    Choose(e);
+    EXPECT_EQ(fields.design, StepChoice::Skip);
+    EXPECT_EQ(fields.libraryPath, stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(SetupDefaults, EachEnvironment, testing::ValuesIn(Environments),
+                         [](const auto& info) {
+                             std::string name = info.param.displayName;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST_F(SetupDefaults, Delphi2WithoutComponentLibraryValueUsesTheEnvironmentsOwn)
+{
+    MachineSetup setup;
+    setup.componentLibraryValues = false;
+    Install(setup);
+    const std::string r = R(Environment::Delphi2);
+    Choose(Environment::Delphi2);
+    EXPECT_EQ(fields.originalFiles,
+              (std::vector<std::string>{r + "\\Lib\\BDE.dcu", r + "\\Bin\\CmpLib32.dcl"}));
+    EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\CmpLib32.dcl");
+}
+
+TEST_F(SetupDefaults, ComponentLibraryMacrosExpandOnlyInTheirOwnSpellings)
+{
+    Install();
+    const std::string r = R(Environment::Delphi2);
+    machine->SetComponentLibrary(Environment::Delphi2, "$(DELPHI)\\Lib\\Mine.dcl");
+    Choose(Environment::Delphi2);
+    EXPECT_EQ(profile.CurrentComplib, r + "\\Lib\\Mine.dcl");
+    EXPECT_EQ(fields.originalFiles.back(), r + "\\Lib\\Mine.dcl");
+    EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\Mine.dcl");
+
+    machine->SetComponentLibrary(Environment::Delphi2, "$(Delphi)\\Lib\\Mine.dcl");
+    Choose(Environment::Delphi2);
+    EXPECT_EQ(fields.originalFiles.back(), "$(Delphi)\\Lib\\Mine.dcl");
+
+    // Every macro of both environments stands for the environment's folder.
+    const std::string cb = R(Environment::CPP1);
+    machine->SetComponentLibrary(Environment::CPP1, "$(bcb)\\a;$(delphi)\\b;$(BCB)\\c");
+    Choose(Environment::CPP1);
+    EXPECT_EQ(profile.CurrentComplib, cb + "\\a;" + cb + "\\b;" + cb + "\\c");
+}
+
+TEST_F(SetupDefaults, MissingEngineKeyIsReportedAndLeavesTheEngineFolderEmpty)
+{
+    MachineSetup setup;
+    setup.engineKey = false;
+    Install(setup);
+    const std::string patched = fields.patchedFolder;
+    Choose(Environment::Delphi3);
+    EXPECT_EQ(report.notices, std::vector<std::string>{"Quillon Tessarium" + NotInstalled});
+    EXPECT_EQ(profile.ProductDir, "");
+    EXPECT_EQ(fields.patchedFolder, patched);
+    EXPECT_EQ(fields.design, StepChoice::Install);
+    EXPECT_EQ(fields.libraryPath,
+              "\\Lib\\Delphi3;\\Lib\\Src;" +
+                  InstalledEnvironments::SeededSearchPath(Environment::Delphi3) + ";" +
+                  R(Environment::Delphi3) + "\\Lib\\Delphi2");
+}
+
+TEST_F(SetupDefaults, EnvironmentNotInstalledIsReportedTwiceAndKeepsEarlierFields)
+{
+    MachineSetup setup;
+    setup.environments = {Environment::Delphi3};
+    Install(setup);
+    Choose(Environment::Delphi3);
+    const SetupFields before = fields;
+
+    Choose(Environment::Delphi4);
+    EXPECT_EQ(report.notices, std::vector<std::string>(2, "Delphi 4.0" + NotInstalled));
+    EXPECT_EQ(profile.DisplayName, "Delphi 4.0");
+    EXPECT_EQ(profile.EnvironmentDir, R(Environment::Delphi3));
+    EXPECT_EQ(fields.originalFiles, before.originalFiles);
+    EXPECT_EQ(fields.explorerPath, before.explorerPath);
+    EXPECT_EQ(fields.libraryPath, before.libraryPath);
+    EXPECT_EQ(fields.patchedFolder, P() + "\\Lib\\Delphi4");
+}
+
+TEST_F(SetupDefaults, MissingLibraryKeyEndsTheCallWithOneNotice)
+{
+    Install();
+    machine->RemoveLibraryKey(Environment::CPP4);
+    fields.design = StepChoice::Remove;
+    const std::string shown = fields.libraryPath;
+    Choose(Environment::CPP4);
+    EXPECT_EQ(report.notices, std::vector<std::string>{"C++Builder 4" + NotInstalled});
+    EXPECT_EQ(fields.explorerPath, R(Environment::CPP4) + "\\Bin\\DBX40.BPL");
+    EXPECT_EQ(fields.design, StepChoice::Remove);
+    EXPECT_EQ(fields.libraryPath, shown);
+}
+
+TEST_F(SetupDefaults, EngineInOtherLetterCaseCountsAsAbsent)
+{
+    Install();
+    std::string upper = P();
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string stored = upper + "\\Lib\\Delphi5;$(DELPHI)\\Lib";
+    machine->SetSearchPath(Environment::Delphi5, stored);
+    Choose(Environment::Delphi5);
+    EXPECT_EQ(fields.design, StepChoice::Install);
+    EXPECT_EQ(fields.libraryPath, Proposal(Environment::Delphi5, stored));
+}
+
+TEST_F(SetupDefaults, GenerateIsClearedWhenTheFolderHoldsAnInterfaceAlready)
+{
+    Install();
+    testEnvironment.WriteFile(P() + "\\Lib\\Delphi3\\bde.DCU", "generated");
+    Choose(Environment::Delphi3);
+    EXPECT_FALSE(fields.generate);
+    Choose(Environment::Delphi4);
+    EXPECT_TRUE(fields.generate);
+
+    // Without the engine key the folder as typed is tested, trailing backslash or not.
+    machine->RemoveEngineKey();
+    fields.patchedFolder = P() + "\\Lib\\Delphi3\\\\";
+    Choose(Environment::Delphi4);
+    EXPECT_FALSE(fields.generate);
+}
+
+TEST_F(SetupDefaults, NonTextSearchPathRaisesTheRegistryFailure)
+{
+    Install();
+    {
+        TRegistry registry;
+        registry.SelectRoot(RegistryRoot::CurrentUser);
+        ASSERT_TRUE(
+            registry.OpenKeyPath(InstalledEnvironments::LibraryKey(Environment::Delphi3), false));
+        registry.WriteNumber("SearchPath", 7);
+    }
+    fields.environment = Environment::Delphi3;
+    try {
+        ApplyEnvironment(profile, fields, report);
+        FAIL() << "no exception";
+    } catch (const ERegistryException& error) {
+        EXPECT_STREQ(error.what(), "Invalid data type for 'SearchPath'");
+    }
+}
+
+TEST_F(SetupDefaults, RemoveAndInstallRecomputeFromTheRegistryNotTheField)
+{
+    Install();
+    const Environment e = Environment::Delphi2;
+    const std::string r = R(e);
+    const std::string stored =
+        P() + "\\Lib\\Delphi2;" + P() + "\\Lib\\Src;$(DELPHI)\\LIB;" + r + "\\Lib\\Delphi2";
+    machine->SetSearchPath(e, stored);
+    Choose(e);
+    ASSERT_EQ(fields.design, StepChoice::Skip);
+
+    fields.libraryPath = "typed by hand";
+    fields.design = StepChoice::Remove;
+    UpdateDesignDefaults(profile, fields, report);
+    EXPECT_EQ(fields.libraryPath, "$(DELPHI)\\LIB;" + r + "\\Lib\\Delphi2");
+    EXPECT_EQ(fields.complib, r + "\\Bin\\CmpLib32.dcl");
+    EXPECT_TRUE(fields.complibEnabled);
+
+    fields.design = StepChoice::Install;
+    UpdateDesignDefaults(profile, fields, report);
+    EXPECT_EQ(fields.libraryPath, stored);
+    EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\CmpLib32.dcl");
+
+    machine->SetSearchPath(e, "$(DELPHI)\\LIB");
+    fields.design = StepChoice::Remove;
+    UpdateDesignDefaults(profile, fields, report);
+    EXPECT_EQ(fields.libraryPath, "$(DELPHI)\\LIB");
+    EXPECT_TRUE(report.notices.empty());
+}
+
+TEST_F(SetupDefaults, RecomputingWithoutLibraryKeySetsComponentLibraryAndReports)
+{
+    Install();
+    Choose(Environment::CPP1);
+    machine->RemoveLibraryKey(Environment::CPP1);
+    fields.libraryPath = "kept";
+    fields.design = StepChoice::Remove;
+    UpdateDesignDefaults(profile, fields, report);
+    EXPECT_EQ(report.notices, std::vector<std::string>{"C++Builder 1.0" + NotInstalled});
+    EXPECT_EQ(fields.complib, R(Environment::CPP1) + "\\Bin\\CmpLib32.ccl");
+    EXPECT_EQ(fields.libraryPath, "kept");
+
+    Choose(Environment::Delphi4);
+    fields.design = StepChoice::Install;
+    fields.complib = "C:\\x.dcl";
+    UpdateDesignDefaults(profile, fields, report);
+    EXPECT_EQ(fields.complib, "(not applicable)");
+    EXPECT_FALSE(fields.complibEnabled);
+}
+
+// Install becoming selected recomputes the component library even when the environment's own
+// defaults could not be read; when Install was selected already, nothing recomputes it.
+TEST_F(SetupDefaults, InstallBecomingSelectedRecomputesTheComponentLibrary)
+{
+    Install();
+    machine->RemoveEnvironmentKey(Environment::Delphi2);
+    Choose(Environment::Delphi2);
+    EXPECT_EQ(report.notices, std::vector<std::string>{"Delphi 2.0" + NotInstalled});
+    EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\CmpLib32.dcl");
+    EXPECT_TRUE(fields.complibEnabled);
+
+    Choose(Environment::Delphi4);
+    ASSERT_EQ(fields.design, StepChoice::Install);
+    Choose(Environment::Delphi2);
+    EXPECT_EQ(fields.complib, "(not applicable)");
+    EXPECT_FALSE(fields.complibEnabled);
+}
