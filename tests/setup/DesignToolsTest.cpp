@@ -84,23 +84,6 @@ TEST_F(DesignToolSwitch, InstallingTwiceAsksAndCancelLeavesBothFilesUntouched)
     EXPECT_EQ(env.ReadFile(Dll), patched);
 }
 
-TEST_F(DesignToolSwitch, InstallingTwiceWithOkSavesThePatchedDllInstead)
-{
-    Install();
-    const std::string patched = env.ReadFile(Dll);
-    const std::size_t first = report.log.size();
-    report.answers = {true};
-
-    Install();
-
-    EXPECT_EQ(env.ReadFile(Saved), patched);
-    EXPECT_EQ(env.ReadFile(Dll), patched);
-    const auto lines = LogSince(first);
-    ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[2], "Deleting existing saved copy of Database Explorer...");
-    EXPECT_EQ(lines[3], "The original Database Explorer has been saved to " + Saved + ".");
-}
-
 TEST_F(DesignToolSwitch, ReadOnlySavedCopyCannotBeReplaced)
 {
     Install();
@@ -117,14 +100,6 @@ TEST_F(DesignToolSwitch, ReadOnlySavedCopyCannotBeReplaced)
     EXPECT_EQ(env.ReadFile(Dll), patched);
 }
 
-TEST_F(DesignToolSwitch, NothingHappensForAToolWithoutDll)
-{
-    InstallDesignTool("Query Builder", "", profile, report);
-    InstallDesignTool("Query Builder", "C:\\Borland\\Delphi 3\\Bin\\VQBLib32.dll", profile, report);
-    EXPECT_TRUE(report.events.empty());
-    EXPECT_FALSE(env.Exists("C:\\Borland\\Delphi 3\\Bin\\VQBLib32.dll.old"));
-}
-
 TEST_F(DesignToolSwitch, RestoringPutsTheDllBackByteForByte)
 {
     Install();
@@ -139,26 +114,6 @@ TEST_F(DesignToolSwitch, RestoringPutsTheDllBackByteForByte)
                                         "Deleting existing modified copy of Database Explorer...",
                                         "The original Database Explorer has been restored to " +
                                             Dll + "."}));
-}
-
-TEST_F(DesignToolSwitch, RestoringAToolNeverSwitchedNamesTheSavedCopy)
-{
-    Restore();
-    RestoreOriginal("Query Builder", "", report);
-
-    EXPECT_EQ(report.log, (std::vector<std::string>{
-                              "",
-                              "Restoring original Database Explorer...",
-                              "The " + Saved + " was never converted,",
-                              "or the saved original file " + Saved + " has been deleted.",
-                              "Aborted.",
-                              "",
-                              "Restoring original Query Builder...",
-                              "The .old was never converted,",
-                              "or the saved original file .old has been deleted.",
-                              "Aborted.",
-                          }));
-    EXPECT_EQ(env.ReadFile(Dll), AsSupplied);
 }
 
 TEST_F(DesignToolSwitch, RestoringWithoutTheDllReportsTheFailedDeleteAndKeepsTheSavedCopy)

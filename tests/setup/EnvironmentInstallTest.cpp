@@ -68,22 +68,6 @@ protected:
 
 } // namespace
 
-TEST_F(PackageFiles, InstallBacksUpTheEnvironmentsOwnFileAndCopiesEverything)
-{
-    env.WriteFile(Library, "environment library");
-
-    Install();
-
-    EXPECT_EQ(env.ReadFile(Package), "engine package");
-    EXPECT_EQ(env.ReadFile(Library), "engine library");
-    EXPECT_EQ(env.ReadFile(LibraryBackup), "environment library");
-    EXPECT_EQ(report.log, (std::vector<std::string>{
-                              "Copying " + EnginePackage + " to " + Package + "...",
-                              "Backing up " + Library + " to " + LibraryBackup + "...",
-                              "Copying " + EngineLibrary + " to " + Library + "...",
-                          }));
-}
-
 TEST_F(PackageFiles, InstallingTwiceKeepsTheFirstBackupAndRemovalRestoresTheEnvironmentsFile)
 {
     env.WriteFile(Library, "environment library");
@@ -120,17 +104,6 @@ TEST_F(PackageFiles, InstallClearsReadOnlyTargetsAndTheBackupKeepsTheClearedAttr
     EXPECT_EQ(std::count(report.log.begin(), report.log.end(), CopyFailed), 0);
 }
 
-TEST_F(PackageFiles, InstallReportsAMissingEngineFileAndGoesOn)
-{
-    ASSERT_TRUE(FileSystem::RemoveFile(EnginePackage));
-
-    Install();
-
-    EXPECT_EQ(report.log[1], CopyFailed);
-    EXPECT_EQ(env.ReadFile(Library), "engine library");
-    EXPECT_FALSE(env.Exists(LibraryBackup)); // no environment file to keep
-}
-
 TEST_F(PackageFiles, AFolderWhereTheBackupGoesBlocksTheBackupAndTheCopy)
 {
     env.WriteFile(Library, "environment library");
@@ -155,16 +128,6 @@ TEST_F(PackageFiles, RemovingWithoutInstallationLeavesTheEnvironmentsOwnFileAlon
     EXPECT_EQ(env.ReadFile(Library), "environment library");
     EXPECT_FALSE(env.Exists(Package));
     EXPECT_EQ(report.log, (std::vector<std::string>{"Removing " + Package + "..."}));
-}
-
-TEST_F(PackageFiles, RemovalRestoresABackupWhoseTargetIsGone)
-{
-    env.WriteFile(LibraryBackup, "environment library");
-
-    Remove();
-
-    EXPECT_EQ(env.ReadFile(Library), "environment library");
-    EXPECT_EQ(report.log, (std::vector<std::string>{"Restoring " + LibraryBackup + "..."}));
 }
 
 TEST_F(PackageFiles, RemovalFailuresAreLoggedOnlyForMarkedItems)
@@ -196,19 +159,6 @@ TEST_F(PackageFiles, AFolderIsNoTargetToRemove)
 
     EXPECT_TRUE(report.log.empty());
     EXPECT_TRUE(env.Exists(Package + "\\inside"));
-}
-
-TEST_F(PackageFiles, ARepeatedSourceGoesToItsFirstTarget)
-{
-    profile.PackageList = "%quillon\\Lib\\CPP3\\VCLDB35.bpl=%borland\\Bin\\vcldb35.bpl,"
-                          "%quillon\\lib\\cpp3\\vcldb35.BPL=%borland\\Bin\\other.bpl";
-
-    Install();
-
-    EXPECT_FALSE(env.Exists(Borland + "\\Bin\\other.bpl"));
-    ASSERT_EQ(report.log.size(), 2u);
-    EXPECT_EQ(report.log[1],
-              "Copying " + Quillon + "\\lib\\cpp3\\vcldb35.BPL to " + Package + "...");
 }
 
 namespace
@@ -273,19 +223,4 @@ TEST_F(EnvironmentSettings, MissingLibraryKeyIsNoticedAndTheOtherStepsStillRun)
     EXPECT_EQ(User(profile.LibraryKey, "SearchPath"), "(missing)");
     EXPECT_EQ(User("Software\\Borland\\Delphi\\2.0\\Session", "Project"),
               "C:\\Quillon\\Demo\\Delphi2\\Demo.dpr");
-}
-
-TEST_F(EnvironmentSettings, WithoutComponentLibraryKeyOrDemoNothingMoreIsWritten)
-{
-    profile.ComplibKey.clear();
-    fields.installDemo = false;
-
-    UpdateEnvironmentSettings(profile, fields, report);
-
-    EXPECT_EQ(User(profile.LibraryKey, "SearchPath"), fields.libraryPath);
-    EXPECT_EQ(User(profile.LibraryKey, "ComponentLibrary"), "(missing)");
-    TRegistry registry;
-    registry.SelectRoot(RegistryRoot::CurrentUser);
-    EXPECT_FALSE(registry.OpenKeyPath("Software\\Borland\\Delphi\\2.0\\Session", false));
-    EXPECT_TRUE(report.notices.empty());
 }

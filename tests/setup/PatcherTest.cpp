@@ -93,19 +93,6 @@ TEST(ReplaceInPlace, GivesTheSameImageAsRescanningFromTheStartAfterEveryReplacem
     EXPECT_GT(compared, 19000);
 }
 
-TEST(ReplaceInPlace, FindsAMatchThatAReplacementCompletesBeforeIt)
-{
-    // "ab" -> "ba" in "aab": the replacement at 1 forms a new "ab" at 0, which a rescan from
-    // the start finds next.
-    std::string image = "aab";
-    ReplaceInPlace(image, "ab", "ba");
-    EXPECT_EQ(image, "baa");
-
-    std::string overlapping = "aaaa";
-    ReplaceInPlace(overlapping, "aa", "ab");
-    EXPECT_EQ(overlapping, "abab");
-}
-
 TEST(ReplaceInPlace, LeavesTheImageAloneForUnequalLengthsEqualTextsOrAnEmptySearch)
 {
     std::string image = "idapi32.dll idapi32.dll";
@@ -113,16 +100,6 @@ TEST(ReplaceInPlace, LeavesTheImageAloneForUnequalLengthsEqualTextsOrAnEmptySear
     ReplaceInPlace(image, "idapi32.dll", "idapi32.dll");
     ReplaceInPlace(image, "", "");
     EXPECT_EQ(image, "idapi32.dll idapi32.dll");
-}
-
-TEST(ReplacementTable, ListsTheSeventeenFormsInOrder)
-{
-    const auto table = ReplacementTable(EngineProfile());
-    ASSERT_EQ(table.size(), ListedForms().size());
-    for (std::size_t row = 0; row < table.size(); ++row)
-        EXPECT_EQ(table[row], ListedForms()[row]) << "row " << row + 1;
-    for (const auto& [search, replacement] : table)
-        EXPECT_EQ(search.size(), replacement.size()) << search;
 }
 
 class PatchFileTest : public testing::Test
@@ -180,16 +157,6 @@ TEST_F(PatchFileTest, PatchesInPlaceAndAgainWithoutFurtherChange)
 
     EXPECT_EQ(once, ReferencePatch(original));
     EXPECT_EQ(env.ReadFile("C:\\Bin\\DBX.DLL"), once);
-}
-
-TEST_F(PatchFileTest, CreatesMissingFoldersOfTheTarget)
-{
-    env.WriteFile("C:\\CBuilder\\Lib\\Release\\VCLDB35.lib", "idapi32.dll");
-
-    PatchFile("VCLDB35.lib", "C:\\CBuilder\\Lib\\Release\\VCLDB35.lib",
-              "C:\\Engine\\Lib\\CPP3\\Release\\VCLDB35.lib", profile, report);
-
-    EXPECT_EQ(env.ReadFile("C:\\Engine\\Lib\\CPP3\\Release\\VCLDB35.lib"), "QTS323x.DLL");
 }
 
 TEST_F(PatchFileTest, MissingSourceIsReportedAndNothingIsWritten)

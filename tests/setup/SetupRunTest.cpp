@@ -31,46 +31,33 @@ struct PackageExpectation {
 struct EngineExpectation {
     Environment environment;
     std::string caption;
-    std::string libraryFolder;
-    std::string demoProject;
+    std::string libraryFolder; // below P
+    std::string demoProject;   // below P
     std::vector<PackageExpectation> packages;
 };
 
 const std::vector<EngineExpectation>& EngineExpectations()
 {
+    // clang-format off
     static const std::vector<EngineExpectation> expectations = {
         {Environment::Delphi2, "Delphi 2", "\\Lib\\Delphi2", "\\Demo\\Delphi2\\Demo.dpr", {}},
-        {Environment::Delphi3,
-         "Delphi 3",
-         "\\Lib\\Delphi3",
-         "\\Demo\\Delphi3\\Demo.dpr",
+        {Environment::Delphi3, "Delphi 3", "\\Lib\\Delphi3", "\\Demo\\Delphi3\\Demo.dpr",
          {{"\\Lib\\Delphi3\\VCLDB30.dpl", "\\Bin\\VCLDB30.dpl", false}}},
-        {Environment::Delphi4,
-         "Delphi 4",
-         "\\Lib\\Delphi4",
-         "\\Demo\\Delphi4\\Demo.dpr",
+        {Environment::Delphi4, "Delphi 4", "\\Lib\\Delphi4", "\\Demo\\Delphi4\\Demo.dpr",
          {{"\\Lib\\Delphi4\\VCLDB40.bpl", "\\Bin\\VCLDB40.bpl", false}}},
-        {Environment::Delphi5,
-         "Delphi 5",
-         "\\Lib\\Delphi5",
-         "\\Demo\\Delphi5\\Demo.dpr",
+        {Environment::Delphi5, "Delphi 5", "\\Lib\\Delphi5", "\\Demo\\Delphi5\\Demo.dpr",
          {{"\\Lib\\Delphi5\\VCLBDE50.bpl", "\\Bin\\VCLBDE50.bpl", false}}},
         {Environment::CPP1, "C++Builder 1", "\\Lib\\CPP", "\\Demo\\CPP\\Demo.mak", {}},
-        {Environment::CPP3,
-         "C++Builder 3",
-         "\\Lib\\CPP3",
-         "\\Demo\\CPP3\\Demo.mak",
+        {Environment::CPP3, "C++Builder 3", "\\Lib\\CPP3", "\\Demo\\CPP3\\Demo.mak",
          {{"\\Lib\\CPP3\\VCLDB35.bpl", "\\Bin\\vcldb35.bpl", false},
           {"\\Lib\\CPP3\\Release\\VCLDB35.lib", "\\Lib\\Release\\vcldb35.lib", true},
           {"\\Lib\\CPP3\\Debug\\VCLDB35.lib", "\\Lib\\Debug\\vcldb35.lib", true}}},
-        {Environment::CPP4,
-         "C++Builder 4",
-         "\\Lib\\CPP4",
-         "\\Demo\\CPP4\\Demo.mak",
+        {Environment::CPP4, "C++Builder 4", "\\Lib\\CPP4", "\\Demo\\CPP4\\Demo.mak",
          {{"\\Lib\\CPP4\\VCLDB40.bpl", "\\Bin\\vcldb40.bpl", false},
           {"\\Lib\\CPP4\\Release\\VCLDB40.lib", "\\Lib\\Release\\vcldb40.lib", true},
           {"\\Lib\\CPP4\\Debug\\VCLDB40.lib", "\\Lib\\Debug\\vcldb40.lib", true}}},
     };
+    // clang-format on
     return expectations;
 }
 
@@ -353,18 +340,6 @@ TEST_F(SetupRunSteps, WithEveryStepOffOnlyTheEnvironmentIsRemembered)
     EXPECT_EQ(UserValue(EngineKey, "LastEnvironment"), "C++Builder 4");
 }
 
-TEST_F(SetupRunSteps, WithoutAnEnvironmentTheKeyIsCreatedAndNothingWritten)
-{
-    fields.environment.reset();
-
-    RunSetupSteps(profile, fields, report);
-
-    TRegistry registry;
-    registry.SelectRoot(RegistryRoot::CurrentUser);
-    ASSERT_TRUE(registry.OpenKeyPath(EngineKey, false));
-    EXPECT_FALSE(registry.HasValue("LastEnvironment"));
-}
-
 TEST_F(SetupRunSteps, OriginalFileLinesNameTheSourceAndTheCopysPlace)
 {
     fields.generate = true;
@@ -379,15 +354,6 @@ TEST_F(SetupRunSteps, OriginalFileLinesNameTheSourceAndTheCopysPlace)
     AddPatchLines(expected, "VCLDB35.lib", "C:\\Engine\\Lib\\Delphi3\\Release\\VCLDB35.lib");
     AddPatchLines(expected, "BDE.dcu", "C:\\Engine\\Lib\\Delphi3\\BDE.dcu");
     EXPECT_EQ(report.log, expected);
-}
-
-TEST_F(SetupRunSteps, ALineWithNothingAfterTheEqualsSignIsAPathAlone)
-{
-    fields.generate = true;
-    fields.originalFiles = {"C:\\Delphi\\Lib\\BDE.dcu= "};
-
-    EXPECT_EQ(FileErrorOf(profile, fields, report), "Cannot open file C:\\Delphi\\Lib\\BDE.dcu= ");
-    EXPECT_EQ(report.log[1], "Reading original BDE.dcu= ...");
 }
 
 TEST_F(SetupRunSteps, AnEmptyOriginalFileLineEndsTheRunBeforeLaterSteps)
