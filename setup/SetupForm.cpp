@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
 
@@ -219,6 +220,7 @@ void TFormSetup::BtnOkClick()
 
     WaitCursor cursor;
     MemoProgress->clear();
+    logHoldsOneEmptyLine_ = false;
     Pages->setCurrentWidget(TabProgress);
     const SetupFields fields = FieldsFromControls();
     try {
@@ -275,7 +277,20 @@ void TFormSetup::BtnCancelClick()
 
 void TFormSetup::LogProgress(const std::string& line)
 {
-    MemoProgress->appendPlainText(Text(line));
+    // An empty document is both "no lines" and "one empty line": the flag tells them apart, and
+    // the first real line after a leading empty one must not be merged into it.
+    if (MemoProgress->document()->isEmpty()) {
+        if (!logHoldsOneEmptyLine_ && line.empty())
+            logHoldsOneEmptyLine_ = true;
+        else if (logHoldsOneEmptyLine_)
+            MemoProgress->setPlainText(QLatin1Char('\n') + Text(line));
+        else
+            MemoProgress->appendPlainText(Text(line));
+    } else {
+        MemoProgress->appendPlainText(Text(line));
+    }
+    if (!line.empty() || !MemoProgress->document()->isEmpty())
+        logHoldsOneEmptyLine_ = false;
     // The run holds the event loop until it ends: paint the new line now.
     MemoProgress->viewport()->repaint();
 }

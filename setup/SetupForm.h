@@ -162,4 +162,7 @@ private:
     // Set while ControlsFromFields writes the controls: the operation that produced the fields
     // has already done what the change handlers would do.
     bool fillingControls_ = false;
+    // The progress log holds exactly one, empty line (which its document cannot show apart
+    // from no line at all).
+    bool logHoldsOneEmptyLine_ = false;
 };

@@ -503,4 +503,16 @@ TEST_F(SetupWindowFields, ControlsRoundTripThroughTheFields)
     EXPECT_TRUE(dialogs.seen.empty());
 }
 
+TEST_F(SetupWindowFields, ProgressLogKeepsEveryLineIncludingLeadingEmptyOnes)
+{
+    Install();
+    const std::vector<std::vector<std::string>> sequences = {
+        {"", "Done."}, {"", "", "x"}, {"a", "", "b"}, {"x"}, {"", "a", ""}};
+    for (const std::vector<std::string>& lines : sequences) {
+        TFormSetup& window = OpenWindow();
+        for (const std::string& line : lines)
+            window.LogProgress(line);
+        EXPECT_EQ(LinesOf(window.MemoProgress), lines);
+    }
+}
 #include "SetupFormTest.moc"
