@@ -333,3 +333,14 @@ TEST_F(SetupDefaults, InstallBecomingSelectedRecomputesTheComponentLibrary)
     EXPECT_EQ(fields.complib, "(not applicable)");
     EXPECT_FALSE(fields.complibEnabled);
 }
+
+TEST_F(SetupDefaults, RecomputingBeforeAnyEnvironmentIsChosenLeavesTheSearchPath)
+{
+    Install();
+    const std::string shown = fields.libraryPath;
+    fields.design = StepChoice::Install;
+    UpdateDesignDefaults(profile, fields, report);
+    EXPECT_EQ(fields.libraryPath, shown);
+    EXPECT_EQ(fields.complib, "(not applicable)");
+    EXPECT_TRUE(report.events.empty());
+}
