@@ -256,8 +256,8 @@ QWidget* TFormSetup::CreateCompilePage()
     layout->addWidget(Label15);
     auto* files = new QGridLayout;
     files->setContentsMargins(0, 6, 0, 6);
-    files->setHorizontalSpacing(0);
-    files->setColumnMinimumWidth(0, 116);
+    files->setHorizontalSpacing(6);
+    files->setColumnMinimumWidth(0, 110);
     files->addWidget(Label11, 0, 0, Qt::AlignTop);
     files->addWidget(MemoOriginal, 0, 1);
     files->addWidget(BtnOriginalDlg, 0, 2, Qt::AlignTop);
@@ -328,8 +328,8 @@ QWidget* TFormSetup::CreateDesignEnvPage()
     layout->addWidget(Label5);
     auto* path = new QGridLayout;
     path->setContentsMargins(0, 4, 0, 8);
-    path->setHorizontalSpacing(0);
-    path->setColumnMinimumWidth(0, 104);
+    path->setHorizontalSpacing(6);
+    path->setColumnMinimumWidth(0, 98);
     path->addWidget(Label22, 0, 0);
     path->addWidget(EditLibraryPath, 0, 1, 1, 2);
     path->setColumnStretch(1, 1);
@@ -337,8 +337,8 @@ QWidget* TFormSetup::CreateDesignEnvPage()
     layout->addWidget(Label46);
     auto* complib = new QGridLayout;
     complib->setContentsMargins(0, 4, 0, 8);
-    complib->setHorizontalSpacing(0);
-    complib->setColumnMinimumWidth(0, 104);
+    complib->setHorizontalSpacing(6);
+    complib->setColumnMinimumWidth(0, 98);
     complib->addWidget(Label23, 0, 0);
     complib->addWidget(EditComplib, 0, 1);
     complib->addWidget(BtnComplib, 0, 2);
@@ -401,8 +401,8 @@ QWidget* TFormSetup::CreateDesignToolsPage()
     layout->addWidget(Label20);
     auto* dlls = new QGridLayout;
     dlls->setContentsMargins(0, 8, 0, 0);
-    dlls->setHorizontalSpacing(0);
-    dlls->setColumnMinimumWidth(0, 124);
+    dlls->setHorizontalSpacing(6);
+    dlls->setColumnMinimumWidth(0, 118);
     dlls->addWidget(Label10, 0, 0);
     dlls->addWidget(EditExplorerPath, 0, 1);
     dlls->addWidget(LblQueryBuilder, 1, 0);

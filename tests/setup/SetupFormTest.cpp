@@ -432,8 +432,10 @@ TEST_F(SetupWindowChoosers, FolderForModifiedFilesKeepsItsTextWhenTheBrowserIsCa
     dialogs.script.push_back([&](QWidget& dialog) {
         auto* files = qobject_cast<QFileDialog*>(&dialog);
         ASSERT_NE(files, nullptr);
-        files->setDirectory(QString::fromStdString(folder));
-        files->selectFile(QString::fromStdString(folder));
+        // Typed as a person would; the dialog's own file list fills in behind it.
+        auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(QString::fromStdString(folder));
         static_cast<QDialog*>(files)->accept();
     });
     window.BtnPatchedDlg->click();
