@@ -54,21 +54,6 @@ TEST_F(SetupWindowRun, RunWithEveryStepOffLogsOnlyTheEndAndRemembersTheEnvironme
     EXPECT_EQ(window.BtnNext->text().toStdString(), "&Setup");
 }
 
-TEST_F(SetupWindowRun, RunWithoutAnEnvironmentChosenRemembersNothing)
-{
-    Install();
-    TFormSetup& window = OpenWindow();
-    window.ChkGenerate->setChecked(false);
-    for (int page = 0; page < 4; ++page)
-        window.BtnNext->click();
-
-    window.BtnNext->click();
-
-    EXPECT_EQ(LinesOf(window.MemoProgress), (std::vector<std::string>{"", "Done."}));
-    EXPECT_EQ(Remembered(), "");
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Redo");
-}
-
 TEST_F(SetupWindowRun, EmptyLineInOriginalFilesEndsTheRunWithTheErrorBoxAfterDone)
 {
     TFormSetup& window = OpenWithEverythingOff();

@@ -184,7 +184,7 @@ TEST_F(SetupWindowPages, TabsSetTheNextCaptionByPagePosition)
     EXPECT_TRUE(window.MemoProgress->toPlainText().isEmpty());
 }
 
-TEST_F(SetupWindowPages, EscapeLeavesThroughExitExceptInsideTheMultiLineFields)
+TEST_F(SetupWindowPages, EscapeAndEnterActOnTheWindowExceptInsideTheMultiLineFields)
 {
     Install();
     TFormSetup& window = OpenWindow();
@@ -204,29 +204,21 @@ TEST_F(SetupWindowPages, EscapeLeavesThroughExitExceptInsideTheMultiLineFields)
     EXPECT_TRUE(window.MemoProgress->toPlainText().isEmpty());
     EXPECT_EQ(window.BtnNext->text().toStdString(), "&Setup");
 
+    // Return in "Original files:" starts a new line; in an edit field it presses Next.
     window.Pages->setCurrentWidget(window.TabCompile);
-    window.EditPatched->setFocus();
-    QTest::keyClick(window.EditPatched, Qt::Key_Escape);
-    EXPECT_FALSE(window.isVisible());
-}
-
-TEST_F(SetupWindowPages, EnterInAnEditFieldPressesNextButInOriginalFilesStartsANewLine)
-{
-    Install();
-    TFormSetup& window = OpenWindow();
-    window.show();
-    window.Pages->setCurrentWidget(window.TabCompile);
-
     window.MemoOriginal->setFocus();
     QTest::keyClicks(window.MemoOriginal, "a");
     QTest::keyClick(window.MemoOriginal, Qt::Key_Return);
     QTest::keyClicks(window.MemoOriginal, "b");
     EXPECT_EQ(LinesOf(window.MemoOriginal), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(window.Pages->currentWidget(), window.TabCompile);
-
     window.EditPatched->setFocus();
     QTest::keyClick(window.EditPatched, Qt::Key_Return);
     EXPECT_EQ(window.Pages->currentWidget(), window.TabDesignEnv);
+
+    window.EditLibraryPath->setFocus();
+    QTest::keyClick(window.EditLibraryPath, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(SetupWindowPages, SupportAddressOpensThroughTheDesktop)
@@ -331,22 +323,6 @@ TEST_F(SetupWindowEnvironments, RemoveAndInstallSetTheComponentLibraryOfDelphi2)
     EXPECT_EQ(TextOf(window.EditComplib), r + "\\Bin\\CmpLib32.dcl");
     window.ChkInstallDesign->click();
     EXPECT_EQ(TextOf(window.EditComplib), P + "\\Lib\\Delphi2\\CmpLib32.dcl");
-}
-
-TEST_F(SetupWindowEnvironments, MissingLibraryKeyOnRemoveKeepsTheSearchPathAndSaysSo)
-{
-    InstalledEnvironments& installed = Install();
-    Remember("Delphi 5");
-    TFormSetup& window = OpenWindow();
-    const std::string shown = TextOf(window.EditLibraryPath);
-    installed.RemoveLibraryKey(Environment::Delphi5);
-
-    window.ChkRemoveDesign->click();
-
-    EXPECT_EQ(dialogs.Texts(),
-              std::vector<std::string>{"Delphi 5.0 does not seem to be installed properly."});
-    EXPECT_EQ(TextOf(window.EditLibraryPath), shown);
-    EXPECT_EQ(TextOf(window.EditComplib), "(not applicable)");
 }
 
 class SetupWindowChoosers : public SetupWindowTest
@@ -463,46 +439,6 @@ TEST_F(SetupWindowFields, OriginalFilesEndWithTheirLastLineAndKeepEmptyLinesBetw
         window.MemoOriginal->setPlainText(text);
         EXPECT_EQ(window.FieldsFromControls().originalFiles, lines) << text.toStdString();
     }
-}
-
-TEST_F(SetupWindowFields, ControlsRoundTripThroughTheFields)
-{
-    Install();
-    TFormSetup& window = OpenWindow();
-    SetupFields fields;
-    fields.environment = Environment::CPP3; // read only: the buttons are not set from it
-    fields.generate = false;
-    fields.originalFiles = {"x", "", "y=z"};
-    fields.patchedFolder = "C:\\out\\";
-    fields.design = StepChoice::Remove;
-    fields.libraryPath = "A;B";
-    fields.complib = "C:\\lib.dcl";
-    fields.complibEnabled = false;
-    fields.installDemo = false;
-    fields.tools = StepChoice::Install;
-    fields.explorerPath = "C:\\e.dll";
-    fields.queryBuilderPath = "";
-    fields.queryBuilderEnabled = false;
-
-    window.ControlsFromFields(fields);
-    const SetupFields back = window.FieldsFromControls();
-
-    EXPECT_FALSE(back.environment.has_value());
-    EXPECT_EQ(back.generate, fields.generate);
-    EXPECT_EQ(back.originalFiles, fields.originalFiles);
-    EXPECT_EQ(back.patchedFolder, fields.patchedFolder);
-    EXPECT_EQ(back.design, fields.design);
-    EXPECT_EQ(back.libraryPath, fields.libraryPath);
-    EXPECT_EQ(back.complib, fields.complib);
-    EXPECT_EQ(back.complibEnabled, fields.complibEnabled);
-    EXPECT_EQ(back.installDemo, fields.installDemo);
-    EXPECT_EQ(back.tools, fields.tools);
-    EXPECT_EQ(back.explorerPath, fields.explorerPath);
-    EXPECT_EQ(back.queryBuilderPath, fields.queryBuilderPath);
-    EXPECT_EQ(back.queryBuilderEnabled, fields.queryBuilderEnabled);
-    EXPECT_FALSE(window.LblQueryBuilder->isEnabled());
-    // Filling the controls is not a choice of the user: no recomputation, no notice.
-    EXPECT_TRUE(dialogs.seen.empty());
 }
 
 TEST_F(SetupWindowFields, ProgressLogKeepsEveryLineIncludingLeadingEmptyOnes)
