@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
@@ -37,6 +38,20 @@ const char* const NewAliasName = "New Alias";
 const char* const FileFilters[] = {
     "Jet Database Files (*.mdb)", "Jet System Files (*.mdw)", "dBase Files (*.dbf)",
     "Paradox Files (*.db)",       "All Files (*.*)",
+};
+
+// Tabs with less room beside their captions, so that all five page tabs fit the fixed width of
+// the right panel in every font the machine offers.
+class CompactTabStyle : public QProxyStyle
+{
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override
+    {
+        if (metric == PM_TabBarTabHSpace)
+            return 10;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
 };
 
 // A hint is "short|long"; without "|" both parts are the whole text. The long part is what the
@@ -224,6 +239,9 @@ void TFormConfig::BuildControls()
 
     Pages = new QTabWidget(Panel2);
     Pages->setObjectName("Pages");
+    auto* tabStyle = new CompactTabStyle;
+    tabStyle->setParent(Pages);
+    Pages->tabBar()->setStyle(tabStyle);
     Pages->addTab(BuildConnectionPage(), "Connection");
     Pages->addTab(BuildCompatibilityPage(), "Compatibility");
     Pages->addTab(BuildSettings1Page(), "Settings 1");

@@ -475,6 +475,10 @@ TEST_F(LayingOutThePages, EveryTextFitsAtTheDesignSize)
 {
     TFormConfig& window = OpenWindow();
     EXPECT_EQ(window.Panel2->width(), 392);
+    // All five page tabs are in sight at once, without scroll arrows.
+    const QTabBar* tabs = window.Pages->tabBar();
+    for (int page = 0; page < tabs->count(); ++page)
+        EXPECT_LE(tabs->tabRect(page).right(), tabs->width() - 1) << page;
     for (int page = 0; page < window.Pages->count(); ++page) {
         window.Pages->setCurrentIndex(page);
         QApplication::processEvents();
