@@ -94,6 +94,18 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, end + 1);
 }
 
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
 bool HasWildcard(const std::string& path)
 {
     return path.find_first_of("*?") != std::string::npos;
@@ -173,11 +185,28 @@ bool RemoveFile(const std::string& path)
 
 bool RenameFile(const std::string& from, const std::string& to)
 {
-    return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+    if (from == to || !SameIgnoringCase(from, to))
+        return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+    // A new spelling of the same name. Some systems take such a rename as done without changing
+    // the name, so it goes through a temporary name in the same folder.
+    char temporary[MAX_PATH + 1] = {};
+    if (::GetTempFileNameA(FolderOf(from).c_str(), "qts", 0, temporary) == 0)
+        return false;
+    ::DeleteFileA(temporary);
+    if (!::MoveFileA(from.c_str(), temporary))
+        return false;
+    if (::MoveFileA(temporary, to.c_str()))
+        return true;
+    ::MoveFileA(temporary, from.c_str());
+    return false;
 }
 
 bool CopyFileOver(const std::string& from, const std::string& to)
 {
+    // Windows refuses to overwrite a read-only file; checked here as well so that a process
+    // with every right meets the same refusal.
+    if (IsReadOnly(to))
+        return false;
     return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 

@@ -118,11 +118,27 @@ void RemoveTree(const std::string& path)
     }
 }
 
-// Removes what appeared on drive C: since the listing `before` (sorted) was taken.
+// What drive C: holds: its whole tree outside the system's folders, and the entries of the
+// system directory itself (tests put an environment's packages there), sorted.
+std::vector<std::string> DriveCEntries()
+{
+    std::vector<std::string> paths;
+    ListTree("C:\\", true, paths);
+    char system[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryA(system, sizeof system);
+    if (length > 0 && length < sizeof system) {
+        const std::string folder = std::string(system) + "\\";
+        for (const auto& entry : Entries(folder))
+            paths.push_back(Lower(folder + entry.first));
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// Removes what appeared on drive C: since the listing `before` was taken.
 void RemoveNewEntries(const std::vector<std::string>& before)
 {
-    std::vector<std::string> now;
-    ListTree("C:\\", true, now);
+    const std::vector<std::string> now = DriveCEntries();
     for (const std::string& path : now) {
         if (!std::binary_search(before.begin(), before.end(), path))
             RemoveTree(path);
@@ -210,8 +226,7 @@ TestEnvironment::TestEnvironment() : root_(MakeTemporaryFolder())
     }
     RemoveProductKeys();
     registryBefore_ = TopKeys();
-    ListTree("C:\\", true, driveCBefore_);
-    std::sort(driveCBefore_.begin(), driveCBefore_.end());
+    driveCBefore_ = DriveCEntries();
 #endif
     for (const char* name : Variables) {
         const char* value = std::getenv(name);
