@@ -134,6 +134,12 @@ protected:
 
     std::size_t EntriesBelow(const fs::path& folder) const
     {
+#ifdef _WIN32
+        // Windows lists an empty drive root as an error, not as an empty folder.
+        std::error_code error;
+        if (fs::recursive_directory_iterator(folder, error) == fs::recursive_directory_iterator())
+            return 0;
+#endif
         return static_cast<std::size_t>(std::distance(fs::recursive_directory_iterator(folder),
                                                       fs::recursive_directory_iterator()));
     }

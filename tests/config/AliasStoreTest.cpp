@@ -225,6 +225,7 @@ TEST_F(AliasStoreTest, SaveRemovesOffFlagsAndEmptyTextsAndKeepsForeignValuesAndS
     EXPECT_EQ(Stored(KeyOf("Sales") + "\\Below", {"Deep"}), (Values{{"Deep", "kept too"}}));
 }
 
+#ifndef _WIN32 // reads the order of the writes from the file store
 TEST_F(AliasStoreTest, SaveWritesReadOnlyFirstThenTheFlagsThenPathFirstOfTheTexts)
 {
     // The store file keeps every write as a record in the order it happened.
@@ -275,6 +276,7 @@ TEST_F(AliasStoreTest, SaveWritesReadOnlyFirstThenTheFlagsThenPathFirstOfTheText
                             std::istreambuf_iterator<char>());
     EXPECT_EQ(after.find("=\"\""), std::string::npos);
 }
+#endif
 
 TEST_F(AliasStoreTest, LoadLeavesTheAliasKeyOpenAndMissingAliasGivesNothing)
 {

@@ -89,8 +89,19 @@ std::string UserValue(const std::string& key, const std::string& name)
 std::vector<std::string> LeftOverBackups(const std::string& folder)
 {
     std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    for (auto it = std::filesystem::recursive_directory_iterator(folder);
+         it != std::filesystem::recursive_directory_iterator(); ++it) {
+        const auto& entry = *it;
         const std::string name = entry.path().filename().string();
+#ifdef _WIN32
+        // Drive C: is the system's own there: its user profiles and the system's folders (other
+        // than the system directory, where the setup reads packages) are none of the setup's.
+        if (it.depth() == 0 && (name == "users" || name == "windows"))
+            it.disable_recursion_pending();
+        if (it.depth() == 1 && entry.path().parent_path().filename() == "windows" &&
+            name != "system32")
+            it.disable_recursion_pending();
+#endif
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".old") == 0)
             found.push_back(entry.path().string());
     }

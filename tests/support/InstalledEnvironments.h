@@ -45,12 +45,9 @@ struct MachineSetup {
     bool libraryKeys = true;                                   // library keys with the search path
     bool componentLibraryValues = true; // "ComponentLibrary" for Delphi 2 and C++Builder 1
     bool environmentFiles = true;       // interface files, component libraries, design tools
-    // The packages in the system folder. Off on Windows, whose system folder is the real one.
-#ifdef _WIN32
-    bool systemFiles = false;
-#else
+    // The packages in the system folder (on Windows the tests run only on a scratch machine,
+    // whose test environment removes them again).
     bool systemFiles = true;
-#endif
 };
 
 class InstalledEnvironments
