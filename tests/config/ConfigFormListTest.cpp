@@ -161,7 +161,7 @@ using RenamingAnAlias = AliasWindowTest;
 TEST_F(RenamingAnAlias, TheKeyMovesAndTheListSortsAgain)
 {
     Seed("Alpha", {{"Path", "C:\\a.mdb"}, {"Other", "kept"}});
-    Seed("Beta", {{"Path", "C:\\b.mdb"}});
+    Seed("beta", {{"Path", "C:\\b.mdb"}});
     TFormConfig& window = OpenWindow();
     Select("Alpha");
     Type(window.EditPath, "C:\\unapplied.mdb");
@@ -169,7 +169,7 @@ TEST_F(RenamingAnAlias, TheKeyMovesAndTheListSortsAgain)
     ChooseFromMenu(window.ItmRename);
     FinishNameEdit("Gamma", Qt::Key_Return);
 
-    EXPECT_EQ(Names(), QStringList({"Beta", "Gamma"}));
+    EXPECT_EQ(Names(), QStringList({"beta", "Gamma"}));
     EXPECT_FALSE(KeyExists("Alpha"));
     EXPECT_EQ(Stored("Gamma", "Path"), "C:\\a.mdb");
     EXPECT_EQ(Stored("Gamma", "Other"), "kept");

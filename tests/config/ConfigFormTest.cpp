@@ -70,10 +70,12 @@ TEST_F(OpeningTheWindow, ListsTheMachineWideAliasesSortedWithoutSelectingOne)
     Seed("stock", {{"Path", "C:\\db\\stock.mdb"}});
     Seed("Sales", {{"Path", "C:\\db\\sales.mdb"}});
     Seed("sales-old", {});
+    Seed("Zeta", {});
+    Seed("archive", {});
     Seed("Personal", {{"Path", "C:\\mine.mdb"}}, AliasScope::CurrentUser);
     TFormConfig& window = OpenWindow();
 
-    EXPECT_EQ(Names(), QStringList({"Sales", "sales-old", "stock"}));
+    EXPECT_EQ(Names(), QStringList({"archive", "Sales", "sales-old", "stock", "Zeta"}));
     EXPECT_EQ(Item("Sales")->text(1), "C:\\db\\sales.mdb");
     EXPECT_EQ(Item("sales-old")->text(1), "");
     EXPECT_EQ(SelectedItem(), nullptr);
