@@ -1,6 +1,7 @@
 #include "Patcher.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "FileSystem.h"
@@ -70,6 +71,90 @@ void ReplaceInPlace(std::string& image, const std::string& search, const std::st
     }
 }
 
+namespace
+{
+
+// True when b, placed at offset (which may be negative) against a, agrees with a on every byte
+// where the two overlap, and they overlap at all.
+bool AgreeWhereOverlapping(const std::string& a, const std::string& b, std::ptrdiff_t offset)
+{
+    const std::ptrdiff_t first = std::max<std::ptrdiff_t>(0, offset);
+    const std::ptrdiff_t last = std::min<std::ptrdiff_t>(
+        static_cast<std::ptrdiff_t>(a.size()), offset + static_cast<std::ptrdiff_t>(b.size()));
+    if (first >= last)
+        return false;
+    for (std::ptrdiff_t i = first; i < last; ++i)
+        if (a[static_cast<std::size_t>(i)] != b[static_cast<std::size_t>(i - offset)])
+            return false;
+    return true;
+}
+
+bool CanMeet(const std::string& a, const std::string& b, bool sameText)
+{
+    const auto from = -static_cast<std::ptrdiff_t>(b.size()) + 1;
+    const auto to = static_cast<std::ptrdiff_t>(a.size());
+    for (std::ptrdiff_t offset = from; offset < to; ++offset)
+        if (!(sameText && offset == 0) && AgreeWhereOverlapping(a, b, offset))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool ReplacementsAreIndependent(const ReplacementPairs& table)
+{
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& [search, replacement] = table[i];
+        if (search.empty() || search.size() != replacement.size() || search == replacement)
+            return false;
+        for (std::size_t j = 0; j < table.size(); ++j) {
+            if (CanMeet(search, table[j].first, i == j))
+                return false;
+            // A replacement that forms an earlier row's search text does no harm: that row has
+            // already been done when it appears.
+            if (j >= i && CanMeet(replacement, table[j].first, false))
+                return false;
+        }
+    }
+    return true;
+}
+
+void ReplaceTableInPlace(std::string& image, const ReplacementPairs& table)
+{
+    if (!ReplacementsAreIndependent(table)) {
+        for (const auto& [search, replacement] : table)
+            ReplaceInPlace(image, search, replacement);
+        return;
+    }
+    // Occurrences never overlap and no replacement forms a search text that is still to come, so
+    // every pair finds exactly the occurrences of the untouched image. The image is therefore
+    // done block by block, all pairs per block, while the block is still in the processor's
+    // cache. A search never starts inside a replacement that reaches over from an earlier block:
+    // only there could an earlier row's text have been formed.
+    constexpr std::size_t BlockSize = 64 * 1024;
+    const std::string_view view(image);
+    std::size_t frontier = 0;
+    for (std::size_t block = 0; block < image.size(); block += BlockSize) {
+        const std::size_t blockEnd = std::min(image.size(), block + BlockSize);
+        std::size_t reached = frontier;
+        for (const auto& [search, replacement] : table) {
+            // Occurrences that start in this block, possibly ending in the next.
+            const std::string_view window =
+                view.substr(0, std::min(image.size(), blockEnd + search.size() - 1));
+            std::size_t from = std::max(block, frontier);
+            for (;;) {
+                const std::size_t found = window.find(search, from);
+                if (found == std::string_view::npos || found >= blockEnd)
+                    break;
+                std::copy(replacement.begin(), replacement.end(), image.begin() + found);
+                from = found + search.size();
+                reached = std::max(reached, from);
+            }
+        }
+        frontier = reached;
+    }
+}
+
 void PatchFile(const std::string& displayName, const std::string& source, const std::string& target,
                const EnvironmentProfile& profile, SetupReport& report)
 {
@@ -86,8 +171,7 @@ void PatchFile(const std::string& displayName, const std::string& source, const 
     }
 
     report.LogProgress("Patching " + displayName + "...");
-    for (const auto& [search, replacement] : ReplacementTable(profile))
-        ReplaceInPlace(image, search, replacement);
+    ReplaceTableInPlace(image, ReplacementTable(profile));
 
     report.LogProgress("Writing patched " + displayName + "...");
     // A folder that cannot be made shows up as the creation failure just below.

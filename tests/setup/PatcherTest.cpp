@@ -93,6 +93,77 @@ TEST(ReplaceInPlace, GivesTheSameImageAsRescanningFromTheStartAfterEveryReplacem
     EXPECT_GT(compared, 19000);
 }
 
+TEST(ReplaceTableInPlace, GivesTheSameImageAsEveryPairInTurn)
+{
+    std::mt19937 random(7);
+    const std::string alphabet = "abcdefgh"; // large enough that many tables are independent
+    auto text = [&](std::size_t length) {
+        std::string result;
+        for (std::size_t i = 0; i < length; ++i)
+            result += alphabet[random() % alphabet.size()];
+        return result;
+    };
+    int independent = 0;
+    int dependent = 0;
+    for (int round = 0; round < 5000; ++round) {
+        ReplacementPairs table;
+        for (int pairs = random() % 4 + 1; pairs > 0; --pairs) {
+            const std::size_t length = random() % 3 + 2;
+            table.emplace_back(text(length), text(length));
+        }
+        std::string image = text(random() % 48);
+        for (int copies = random() % 6; copies > 0; --copies) {
+            const auto& pair = table[random() % table.size()];
+            image.insert(random() % (image.size() + 1),
+                         random() % 2 ? pair.first : pair.first + pair.second);
+        }
+        std::string expected = image;
+        bool settled = true;
+        for (const auto& [search, replacement] : table)
+            settled = settled && RescanReplace(expected, search, replacement, 100000);
+        if (!settled)
+            continue;
+        (ReplacementsAreIndependent(table) ? independent : dependent) += 1;
+        ReplaceTableInPlace(image, table);
+        ASSERT_EQ(image, expected) << "round " << round;
+    }
+    EXPECT_GT(independent, 500);
+    EXPECT_GT(dependent, 500);
+
+    // The environments' table is done in one pass; its replacements may still form an earlier
+    // row's text ("\Quillon\Tessarium\QTSPI" + "32.DLL"), which stays as it is.
+    EXPECT_TRUE(ReplacementsAreIndependent(ReplacementTable(EngineProfile())));
+    std::string image = "\\Borland\\Database Engine32.DLL";
+    ReplaceTableInPlace(image, ReplacementTable(EngineProfile()));
+    EXPECT_EQ(image, "\\Quillon\\Tessarium\\QTSPI32.DLL");
+}
+
+TEST(ReplaceTableInPlace, LargeImagesWithNamesAcrossEveryBoundaryGiveTheSameImage)
+{
+    std::mt19937 random(11);
+    const auto table = ReplacementTable(EngineProfile());
+    // Bytes the names are made of, so that near misses abound.
+    const std::string alphabet = "\\BDEILQTadilpsx.23"s + '\0';
+    for (std::size_t size : {std::size_t(65536 * 3 + 17), std::size_t(65536 * 2)}) {
+        std::string image;
+        for (std::size_t i = 0; i < size; ++i)
+            image += alphabet[random() % alphabet.size()];
+        // Names at and around every multiple of 4 KiB, so across every block boundary, and one
+        // whose replacement reaches into the next block and forms an earlier row's text there
+        // ("...QTSPI" + "32.DLL"), which must stay as it is.
+        std::size_t row = 0;
+        for (std::size_t at = 4096; at + 40 < size; at += 4096) {
+            const std::string& name = table[row++ % table.size()].first;
+            image.replace(at - random() % (name.size() + 1), name.size(), name);
+        }
+        image.replace(65536 - 10, 30, "\\Borland\\Database Engine32.DLL");
+        const std::string expected = ReferencePatch(image);
+        ReplaceTableInPlace(image, table);
+        ASSERT_EQ(image, expected) << "size " << size;
+        EXPECT_EQ(image.compare(65536 - 10, 30, "\\Quillon\\Tessarium\\QTSPI32.DLL"), 0);
+    }
+}
+
 TEST(ReplaceInPlace, LeavesTheImageAloneForUnequalLengthsEqualTextsOrAnEmptySearch)
 {
     std::string image = "idapi32.dll idapi32.dll";
