@@ -11,7 +11,8 @@
 class RegistryStore;
 class RegistryKey;
 
-class ERegistryException : public std::runtime_error {
+class ERegistryException : public std::runtime_error
+{
 public:
     explicit ERegistryException(const std::string& message) : std::runtime_error(message) {}
 };
@@ -29,7 +30,8 @@ enum : std::uint32_t {
     REG_TYPE_DWORD = 4,
 };
 
-class TRegistry {
+class TRegistry
+{
 public:
     // Starts on the current user's root with no key open. On systems without a registry the
     // store files are located from the environment when the object is created.

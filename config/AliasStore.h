@@ -42,7 +42,8 @@ extern const char* const PlacementWidth;   // "LastWidth"
 extern const char* const PlacementHeight;  // "LastHeight"
 
 // Works on the registry object the alias window keeps for its lifetime.
-class AliasStore {
+class AliasStore
+{
 public:
     explicit AliasStore(TRegistry& registry) : registry_(registry) {}
 

@@ -4,7 +4,8 @@
 
 #include <string>
 
-class SetupReport {
+class SetupReport
+{
 public:
     virtual ~SetupReport() = default;
     // Appends one line to the progress log (an empty text appends an empty line) and shows it

@@ -14,7 +14,8 @@ int main(int argc, char** argv)
         return RUN_ALL_TESTS();
     TestEnvironment safetyNet;
     SetEnv("QT_QPA_PLATFORM", "offscreen");
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
+    for (const char* name :
+         {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
         const std::string folder = safetyNet.Root() + "/" + name;
         std::filesystem::create_directories(folder);
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
