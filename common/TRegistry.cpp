@@ -84,10 +84,13 @@ void CopyValue(RegistryStore& store, const RegistryKey& from, const RegistryKey&
 {
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    if (store.QueryValueInfo(from, name, type, size) != StoreStatus::Ok || size == 0)
+    // A missing value (the default value usually is) and one of size 0 are not copied; one that
+    // is there but cannot be read stops the move.
+    const StoreStatus found = store.QueryValueInfo(from, name, type, size);
+    if (found == StoreStatus::NotFound || (found == StoreStatus::Ok && size == 0))
         return;
     std::string data;
-    if (store.QueryValue(from, name, type, data) != StoreStatus::Ok)
+    if (found != StoreStatus::Ok || store.QueryValue(from, name, type, data) != StoreStatus::Ok)
         RaiseGetData(name);
     if (data.empty())
         return;

@@ -105,21 +105,25 @@ void AliasStore::ListAliases(AliasScope scope,
     std::vector<std::string> names;
     registry_.ListSubkeys(names);
     listed.reserve(names.size());
+    // After each alias the Aliases key is opened again. Should it be gone meanwhile, so are its
+    // aliases: the rest are listed without a path rather than looked up from the root.
+    bool onAliasesKey = true;
+    const auto backToAliasesKey = [&] {
+        registry_.CloseCurrentKey();
+        onAliasesKey = registry_.OpenKeyPath(AliasesKeyPath, false);
+    };
     for (const std::string& name : names) {
         std::string path;
         // An empty name would open the Aliases key itself.
-        if (!name.empty() && registry_.OpenKeyPath(name, false)) {
+        if (onAliasesKey && !name.empty() && registry_.OpenKeyPath(name, false)) {
             try {
                 path = registry_.ReadText(PathValue);
             } catch (...) {
-                // The aliases listed so far stay listed; the registry object is left on the
-                // Aliases key as after every other alias.
-                registry_.CloseCurrentKey();
-                registry_.OpenKeyPath(AliasesKeyPath, false);
+                // The aliases listed so far stay listed.
+                backToAliasesKey();
                 throw;
             }
-            registry_.CloseCurrentKey();
-            registry_.OpenKeyPath(AliasesKeyPath, false);
+            backToAliasesKey();
         }
         listed.emplace_back(name, path);
     }
