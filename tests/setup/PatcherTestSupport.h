@@ -9,7 +9,7 @@
 
 // Returns false when the rescans did not settle within maxReplacements.
 inline bool RescanReplace(std::string& image, const std::string& search,
-                          const std::string& replacement, std::size_t maxReplacements = 1000000)
+                          const std::string& replacement, std::size_t maxReplacements = 100000)
 {
     if (search.empty() || search.size() != replacement.size() || search == replacement)
         return true;
@@ -22,29 +22,21 @@ inline bool RescanReplace(std::string& image, const std::string& search,
     return false;
 }
 
-// The names the engine takes over, as the environments' files spell them, in the order in which
-// they are switched; "\Borland\Database Engine" is the BDE's registry fragment.
+// The names the engine takes over, in the order in which they are switched;
+// "\Borland\Database Engine" is the BDE's registry fragment.
 inline const std::vector<std::pair<std::string, std::string>>& ListedForms()
 {
+    static const std::string engine = "QTS323x.DLL";
+    // clang-format off
     static const std::vector<std::pair<std::string, std::string>> forms = {
-        {"idapi32.dll", "QTS323x.DLL"},
-        {"idapi32.DLL", "QTS323x.DLL"},
-        {"IDAPI32.DLL", "QTS323x.DLL"},
-        {"Idapi32.dll", "QTS323x.DLL"},
-        {"qtspi32.dll", "QTS323x.DLL"},
-        {"qtspi32.DLL", "QTS323x.DLL"},
-        {"QTSPI32.DLL", "QTS323x.DLL"},
-        {"Qtspi32.dll", "QTS323x.DLL"},
+        {"idapi32.dll", engine}, {"idapi32.DLL", engine}, {"IDAPI32.DLL", engine},
+        {"Idapi32.dll", engine}, {"qtspi32.dll", engine}, {"qtspi32.DLL", engine},
+        {"QTSPI32.DLL", engine}, {"Qtspi32.dll", engine},
         {"\\Borland\\Database Engine", "\\Quillon\\Tessarium\\QTSPI"},
-        {"qts3235.dll", "QTS323x.DLL"},
-        {"qts3235.DLL", "QTS323x.DLL"},
-        {"QTS3235.DLL", "QTS323x.DLL"},
-        {"Qts3235.dll", "QTS323x.DLL"},
-        {"qts3230.dll", "QTS323x.DLL"},
-        {"qts3230.DLL", "QTS323x.DLL"},
-        {"QTS3230.DLL", "QTS323x.DLL"},
-        {"Qts3230.dll", "QTS323x.DLL"},
-    };
+        {"qts3235.dll", engine}, {"qts3235.DLL", engine}, {"QTS3235.DLL", engine},
+        {"Qts3235.dll", engine}, {"qts3230.dll", engine}, {"qts3230.DLL", engine},
+        {"QTS3230.DLL", engine}, {"Qts3230.dll", engine}};
+    // clang-format on
     return forms;
 }
 
