@@ -2,7 +2,6 @@
 
 #include "DesignTools.h"
 #include "FileSystem.h"
-#include "Patcher.h"
 #include "PatcherTestSupport.h"
 #include "RecordingReport.h"
 #include "TestEnvironment.h"
@@ -15,6 +14,7 @@ namespace
 const std::string Dll = "C:\\Borland\\Delphi 3\\Bin\\DBX30.DPL";
 const std::string Saved = Dll + ".old";
 const std::string AsSupplied = "MZ\0\0loads idapi32.dll\0and IDAPI32.DLL\0"s;
+const std::string Name = "Database Explorer";
 
 class DesignToolSwitch : public testing::Test
 {
@@ -30,46 +30,46 @@ protected:
         env.WriteFile(Dll, AsSupplied);
     }
 
-    void Install() { InstallDesignTool("Database Explorer", Dll, profile, report); }
-    void Restore() { RestoreOriginal("Database Explorer", Dll, report); }
-    std::vector<std::string> LogSince(std::size_t first) const
+    void Install() { InstallDesignTool(Name, Dll, profile, report); }
+    void Restore() { RestoreOriginal(Name, Dll, report); }
+    // The log lines since the last call.
+    std::vector<std::string> NewLines()
     {
-        return {report.log.begin() + static_cast<std::ptrdiff_t>(first), report.log.end()};
+        std::vector<std::string> lines(report.log.begin() + static_cast<std::ptrdiff_t>(seen_),
+                                       report.log.end());
+        seen_ = report.log.size();
+        return lines;
     }
+    std::vector<std::string> InstallLines(bool replacingSavedCopy) const
+    {
+        std::vector<std::string> lines = {"", "Saving original " + Name + "..."};
+        if (replacingSavedCopy)
+            lines.push_back("Deleting existing saved copy of " + Name + "...");
+        lines.insert(lines.end(), {"The original " + Name + " has been saved to " + Saved + ".", "",
+                                   "Reading original " + Name + "...", "Patching " + Name + "...",
+                                   "Writing patched " + Name + "...",
+                                   "The patched " + Name + " has been written to " + Dll + "."});
+        return lines;
+    }
+
+private:
+    std::size_t seen_ = 0;
 };
 
 } // namespace
 
-TEST_F(DesignToolSwitch, InstallingSavesTheDllAndWritesAPatchedOneUnderItsName)
+TEST_F(DesignToolSwitch, InstallCancelOverwriteAndRestore)
 {
+    const std::string patched = ReferencePatch(AsSupplied);
     Install();
-
     EXPECT_EQ(env.ReadFile(Saved), AsSupplied);
-    EXPECT_EQ(env.ReadFile(Dll), ReferencePatch(AsSupplied));
-    EXPECT_NE(env.ReadFile(Dll), AsSupplied);
-    EXPECT_EQ(report.log, (std::vector<std::string>{
-                              "",
-                              "Saving original Database Explorer...",
-                              "The original Database Explorer has been saved to " + Saved + ".",
-                              "",
-                              "Reading original Database Explorer...",
-                              "Patching Database Explorer...",
-                              "Writing patched Database Explorer...",
-                              "The patched Database Explorer has been written to " + Dll + ".",
-                          }));
+    EXPECT_EQ(env.ReadFile(Dll), patched);
+    EXPECT_EQ(NewLines(), InstallLines(false));
     EXPECT_TRUE(report.confirms.empty());
-    EXPECT_TRUE(report.errors.empty());
-}
 
-TEST_F(DesignToolSwitch, InstallingTwiceAsksAndCancelLeavesBothFilesUntouched)
-{
-    Install();
-    const std::string patched = env.ReadFile(Dll);
-    const std::size_t first = report.log.size();
+    // Switched already: the question comes, and Cancel changes nothing.
     report.answers = {false};
-
     Install();
-
     ASSERT_EQ(report.confirms.size(), 1u);
     EXPECT_EQ(report.confirms[0].title, "Patch Database Explorer");
     EXPECT_EQ(report.confirms[0].message,
@@ -78,54 +78,61 @@ TEST_F(DesignToolSwitch, InstallingTwiceAsksAndCancelLeavesBothFilesUntouched)
               "If you have already patched it once, you should NOT overwrite it now.  Otherwise "
               "you will lose the original file.  Overwrite it only if you have reinstalled "
               "Delphi.");
-    EXPECT_EQ(LogSince(first),
-              (std::vector<std::string>{"", "Saving original Database Explorer...", "Aborted."}));
+    EXPECT_EQ(NewLines(),
+              (std::vector<std::string>{"", "Saving original " + Name + "...", "Aborted."}));
     EXPECT_EQ(env.ReadFile(Saved), AsSupplied);
     EXPECT_EQ(env.ReadFile(Dll), patched);
+
+    // OK: the saved copy now holds the patched DLL, and the file as supplied is lost.
+    report.answers = {true};
+    Install();
+    EXPECT_EQ(NewLines(), InstallLines(true));
+    EXPECT_EQ(env.ReadFile(Saved), patched);
+
+    // Removal puts back whatever the saved copy holds.
+    env.WriteFile(Saved, AsSupplied);
+    Restore();
+    EXPECT_EQ(env.ReadFile(Dll), AsSupplied);
+    EXPECT_FALSE(env.Exists(Saved));
+    EXPECT_EQ(NewLines(), (std::vector<std::string>{
+                              "", "Restoring original " + Name + "...",
+                              "Deleting existing modified copy of " + Name + "...",
+                              "The original " + Name + " has been restored to " + Dll + "."}));
+    EXPECT_TRUE(report.errors.empty());
+
+    // As supplied: nothing to restore.
+    Restore();
+    EXPECT_EQ(
+        NewLines(),
+        (std::vector<std::string>{
+            "", "Restoring original " + Name + "...", "The " + Saved + " was never converted,",
+            "or the saved original file " + Saved + " has been deleted.", "Aborted."}));
+    EXPECT_EQ(env.ReadFile(Dll), AsSupplied);
 }
 
-TEST_F(DesignToolSwitch, ReadOnlySavedCopyCannotBeReplaced)
+TEST_F(DesignToolSwitch, FailedDeletesAreShownAndLeaveTheFilesAsTheyWere)
 {
     Install();
-    ASSERT_TRUE(FileSystem::SetReadOnly(Saved));
     const std::string patched = env.ReadFile(Dll);
+    ASSERT_TRUE(FileSystem::SetReadOnly(Saved));
 
     Install();
-
     ASSERT_EQ(report.errors.size(), 1u);
     EXPECT_EQ(report.errors[0].message, "Failed to delete " + Saved + ".");
     EXPECT_EQ(report.errors[0].title, "Patch Database Explorer");
     EXPECT_EQ(report.log.back(), "Aborted.");
     EXPECT_EQ(env.ReadFile(Saved), AsSupplied);
     EXPECT_EQ(env.ReadFile(Dll), patched);
-}
 
-TEST_F(DesignToolSwitch, RestoringPutsTheDllBackByteForByte)
-{
+    // Broken: only the saved copy is left, and the missing DLL cannot be deleted.
+    ASSERT_TRUE(FileSystem::RemoveFile(Dll));
+    const std::size_t lines = report.log.size();
     Install();
-    const std::size_t first = report.log.size();
-
+    EXPECT_EQ(report.log.size(), lines);
     Restore();
-
-    EXPECT_EQ(env.ReadFile(Dll), AsSupplied);
-    EXPECT_FALSE(env.Exists(Saved));
-    EXPECT_EQ(LogSince(first),
-              (std::vector<std::string>{"", "Restoring original Database Explorer...",
-                                        "Deleting existing modified copy of Database Explorer...",
-                                        "The original Database Explorer has been restored to " +
-                                            Dll + "."}));
-}
-
-TEST_F(DesignToolSwitch, RestoringWithoutTheDllReportsTheFailedDeleteAndKeepsTheSavedCopy)
-{
-    Install();
-    ASSERT_TRUE(FileSystem::RemoveFile(Dll)); // broken: only the saved copy is left
-
-    Restore();
-
-    ASSERT_EQ(report.errors.size(), 1u);
-    EXPECT_EQ(report.errors[0].message, "Failed to delete modified " + Dll + ".");
-    EXPECT_EQ(report.errors[0].title, "Restore Database Explorer");
+    ASSERT_EQ(report.errors.size(), 2u);
+    EXPECT_EQ(report.errors[1].message, "Failed to delete modified " + Dll + ".");
+    EXPECT_EQ(report.errors[1].title, "Restore Database Explorer");
     EXPECT_EQ(report.log.back(), "Aborted.");
     EXPECT_EQ(env.ReadFile(Saved), AsSupplied);
     EXPECT_FALSE(env.Exists(Dll));

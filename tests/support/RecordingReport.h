@@ -1,5 +1,5 @@
-// A SetupReport that records what a setup operation tells or asks, for tests. Confirm answers
-// from a script (first in, first out) and, when the script is used up, with defaultAnswer.
+// A SetupReport that records what a setup operation tells or asks, for tests. Confirm takes its
+// answers from a script, first in first out, and answers OK once the script is used up.
 #pragma once
 
 #include <deque>
@@ -22,23 +22,16 @@ public:
     std::vector<Dialog> errors;       // error dialogs shown
     // Everything in the order it happened: "log: ", "notice: ", "confirm: ", "error: " + text.
     std::vector<std::string> events;
-
     std::deque<bool> answers; // scripted answers to Confirm
-    bool defaultAnswer = true;
 
-    void LogProgress(const std::string& line) override
-    {
-        log.push_back(line);
-        events.push_back("log: " + line);
-    }
+    void LogProgress(const std::string& line) override { Record(log, "log: ", line); }
     bool Confirm(const std::string& message, const std::string& title) override
     {
         confirms.push_back({message, title});
         events.push_back("confirm: " + message);
-        if (answers.empty())
-            return defaultAnswer;
-        const bool answer = answers.front();
-        answers.pop_front();
+        const bool answer = answers.empty() || answers.front();
+        if (!answers.empty())
+            answers.pop_front();
         return answer;
     }
     void Error(const std::string& message, const std::string& title) override
@@ -46,9 +39,12 @@ public:
         errors.push_back({message, title});
         events.push_back("error: " + message);
     }
-    void Notice(const std::string& message) override
+    void Notice(const std::string& message) override { Record(notices, "notice: ", message); }
+
+private:
+    void Record(std::vector<std::string>& list, const char* kind, const std::string& text)
     {
-        notices.push_back(message);
-        events.push_back("notice: " + message);
+        list.push_back(text);
+        events.push_back(kind + text);
     }
 };
