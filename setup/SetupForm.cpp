@@ -15,9 +15,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <functional>
 
 #include "ApplyEnvironment.h"
 #include "QtsFormTools.h"
@@ -73,24 +75,12 @@ QString JoinLines(const std::vector<std::string>& lines)
     return parts.join(QLatin1Char('\n'));
 }
 
-// The wait cursor for the whole application while a run lasts.
-class WaitCursor
+// Shows a computed text from its start, as a freshly filled field does.
+void SetEditText(QLineEdit& edit, const std::string& text)
 {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { Restore(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-    void Restore()
-    {
-        if (active_)
-            QApplication::restoreOverrideCursor();
-        active_ = false;
-    }
-
-private:
-    bool active_ = true;
-};
+    edit.setText(Text(text));
+    edit.home(false);
+}
 
 } // namespace
 
@@ -140,8 +130,9 @@ void TFormSetup::FormCreate()
 {
     Pages->setCurrentWidget(TabCompiler);
 
-    // Outer width: the page control with its left offset on both sides. The layout may widen
-    // the pages beyond their designed width when the fonts need it; the height follows.
+    // Width: the page control with its left offset on both sides; the window frame adds its own
+    // border (the designed 8 pixels) outside this client area. The layout may widen the pages
+    // beyond their designed width when the fonts need it; the height follows.
     const int pagesWidth = std::max(PagesDesignWidth, Pages->minimumSizeHint().width());
     const int width = 2 * PagesLeft + pagesWidth;
     const int height = std::max(DesignClientHeight, layout()->totalHeightForWidth(width));
@@ -173,23 +164,22 @@ void TFormSetup::ApplyEnvironment()
 {
     for (int index = 0; index < Pages->count(); ++index)
         Pages->setTabVisible(index, true);
-    SetupFields fields = FieldsFromControls();
-    try {
-        ::ApplyEnvironment(profile_, fields, *this);
-    } catch (...) {
-        // The fields filled before the failure stay filled.
-        ControlsFromFields(fields);
-        throw;
-    }
-    ControlsFromFields(fields);
+    RefillControls([this](SetupFields& fields) { ::ApplyEnvironment(profile_, fields, *this); });
 }
 
 void TFormSetup::UpdateDesignDefaults()
 {
+    RefillControls(
+        [this](SetupFields& fields) { ::UpdateDesignDefaults(profile_, fields, *this); });
+}
+
+void TFormSetup::RefillControls(const std::function<void(SetupFields&)>& fill)
+{
     SetupFields fields = FieldsFromControls();
     try {
-        ::UpdateDesignDefaults(profile_, fields, *this);
+        fill(fields);
     } catch (...) {
+        // What was filled before the failure stays filled.
         ControlsFromFields(fields);
         throw;
     }
@@ -218,33 +208,39 @@ void TFormSetup::BtnOkClick()
         return;
     }
 
-    WaitCursor cursor;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     MemoProgress->clear();
-    logHoldsOneEmptyLine_ = false;
+    logLineCount_ = 0;
     Pages->setCurrentWidget(TabProgress);
-    const SetupFields fields = FieldsFromControls();
-    try {
-        RunSetupSteps(profile_, fields, *this);
-    } catch (...) {
-        cursor.Restore();
+    // Closes every run, also one that a failing step ends: the cursor comes back and the log
+    // shows the end before any error box does.
+    const auto closeRun = [this] {
+        QApplication::restoreOverrideCursor();
         LogProgress("");
         LogProgress("Done.");
+    };
+    try {
+        RunSetupSteps(profile_, FieldsFromControls(), *this);
+    } catch (...) {
+        closeRun();
         throw;
     }
-    cursor.Restore();
-    LogProgress("");
-    LogProgress("Done.");
+    closeRun();
     BtnNext->setText(QStringLiteral("&Redo"));
 }
 
 void TFormSetup::BtnOriginalDlgClick()
 {
-    if (DlgOpenOriginal->exec() != QDialog::Accepted)
+    if (DlgOpenOriginal->exec() != QDialog::Accepted || DlgOpenOriginal->selectedFiles().isEmpty())
         return;
-    const QStringList chosen = DlgOpenOriginal->selectedFiles();
-    if (chosen.isEmpty())
-        return;
-    MemoOriginal->appendPlainText(QDir::toNativeSeparators(chosen.first()));
+    // A new last line: after a final line break the path fills the line that break began, so
+    // that no empty entry comes between.
+    const QString path = QDir::toNativeSeparators(DlgOpenOriginal->selectedFiles().first());
+    const QString text = MemoOriginal->toPlainText();
+    QTextCursor cursor(MemoOriginal->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(
+        text.isEmpty() || text.endsWith(QLatin1Char('\n')) ? path : QLatin1Char('\n') + path);
 }
 
 void TFormSetup::BtnPatchedDlgClick()
@@ -277,20 +273,13 @@ void TFormSetup::BtnCancelClick()
 
 void TFormSetup::LogProgress(const std::string& line)
 {
-    // An empty document is both "no lines" and "one empty line": the flag tells them apart, and
-    // the first real line after a leading empty one must not be merged into it.
-    if (MemoProgress->document()->isEmpty()) {
-        if (!logHoldsOneEmptyLine_ && line.empty())
-            logHoldsOneEmptyLine_ = true;
-        else if (logHoldsOneEmptyLine_)
-            MemoProgress->setPlainText(QLatin1Char('\n') + Text(line));
-        else
-            MemoProgress->appendPlainText(Text(line));
-    } else {
+    // A log of one empty line is an empty document, to which appending adds no new line: the
+    // second line then needs the break written out.
+    if (logLineCount_ == 1 && MemoProgress->document()->isEmpty())
+        MemoProgress->setPlainText(QLatin1Char('\n') + Text(line));
+    else
         MemoProgress->appendPlainText(Text(line));
-    }
-    if (!line.empty() || !MemoProgress->document()->isEmpty())
-        logHoldsOneEmptyLine_ = false;
+    ++logLineCount_;
     // The run holds the event loop until it ends: paint the new line now.
     MemoProgress->viewport()->repaint();
 }
@@ -346,17 +335,17 @@ void TFormSetup::ControlsFromFields(const SetupFields& fields)
     // Rewritten only when changed, so that the cursor and scroll position stay otherwise.
     if (LinesOf(*MemoOriginal) != fields.originalFiles)
         MemoOriginal->setPlainText(JoinLines(fields.originalFiles));
-    EditPatched->setText(Text(fields.patchedFolder));
+    SetEditText(*EditPatched, fields.patchedFolder);
     QRadioButton* const design[] = {ChkInstallDesign, ChkRemoveDesign, ChkSkipDesign};
     design[static_cast<int>(fields.design)]->setChecked(true);
-    EditLibraryPath->setText(Text(fields.libraryPath));
-    EditComplib->setText(Text(fields.complib));
+    SetEditText(*EditLibraryPath, fields.libraryPath);
+    SetEditText(*EditComplib, fields.complib);
     EditComplib->setEnabled(fields.complibEnabled);
     ChkInstallDemo->setChecked(fields.installDemo);
     QRadioButton* const tools[] = {ChkInstallTools, ChkRemoveTools, ChkSkipTools};
     tools[static_cast<int>(fields.tools)]->setChecked(true);
-    EditExplorerPath->setText(Text(fields.explorerPath));
-    EditQueryBuilderPath->setText(Text(fields.queryBuilderPath));
+    SetEditText(*EditExplorerPath, fields.explorerPath);
+    SetEditText(*EditQueryBuilderPath, fields.queryBuilderPath);
     EditQueryBuilderPath->setEnabled(fields.queryBuilderEnabled);
     LblQueryBuilder->setEnabled(fields.queryBuilderEnabled);
     fillingControls_ = wasFilling;

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "EnvironmentProfile.h"
@@ -153,6 +154,8 @@ private:
     void CreateDialogs();
     void SetTabOrder();
     void ConnectHandlers();
+    // Hands the controls' fields to an operation that fills them, and shows the result.
+    void RefillControls(const std::function<void(SetupFields&)>& fill);
     bool FocusInMemo() const;
     QRadioButton* VersionRadio(Environment environment) const;
 
@@ -162,7 +165,6 @@ private:
     // Set while ControlsFromFields writes the controls: the operation that produced the fields
     // has already done what the change handlers would do.
     bool fillingControls_ = false;
-    // The progress log holds exactly one, empty line (which its document cannot show apart
-    // from no line at all).
-    bool logHoldsOneEmptyLine_ = false;
+    // Lines appended to the progress log since the run began (an empty document may hold one).
+    int logLineCount_ = 0;
 };
