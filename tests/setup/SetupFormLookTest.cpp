@@ -20,9 +20,7 @@ class SetupWindowLook : public SetupWindowTest
 protected:
     TFormSetup& OpenShown(const char* remembered)
     {
-        Install();
-        Remember(remembered);
-        TFormSetup& window = OpenWindow();
+        TFormSetup& window = Open(remembered);
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
         return window;
@@ -43,18 +41,13 @@ std::vector<std::string> ClippedTexts(const QWidget& page)
             clipped.push_back(label->objectName().toStdString());
     }
     for (const QAbstractButton* button : page.findChildren<QAbstractButton*>()) {
-        if (!button->isVisible())
-            continue;
         // Push buttons ask for a minimum width beyond their text; "..." is meant to be small.
-        const bool fits =
+        const QSize needed =
             qobject_cast<const QPushButton*>(button)
-                ? button->width() >= button->fontMetrics().horizontalAdvance(
-                                         QString(button->text()).remove(QLatin1Char('&'))) +
-                                         4 &&
-                      button->height() >= button->fontMetrics().height() + 4
-                : button->width() >= button->sizeHint().width() &&
-                      button->height() >= button->sizeHint().height();
-        if (!fits)
+                ? button->fontMetrics().size(Qt::TextShowMnemonic, button->text()) + QSize(4, 4)
+                : button->sizeHint();
+        if (button->isVisible() &&
+            (button->width() < needed.width() || button->height() < needed.height()))
             clipped.push_back(button->objectName().toStdString());
     }
     return clipped;

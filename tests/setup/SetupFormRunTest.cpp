@@ -1,9 +1,9 @@
 // "Setup Now" in the window: what the log shows, what is remembered, how the button reads after
 // a run, and how a failing step and the design tool confirmation reach the person.
 #include <QCheckBox>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 
 #include "SetupFormTestSupport.h"
 
@@ -15,17 +15,25 @@ const std::string P = "C:\\Program Files\\Quillon\\Tessarium";
 class SetupWindowRun : public SetupWindowTest
 {
 protected:
-    // Delphi 3 chosen, every step switched off, the "Setup Now" page showing.
+    // Delphi 3 chosen (and then forgotten), every step switched off, "Setup Now" showing.
     TFormSetup& OpenWithEverythingOff()
     {
-        Install();
-        TFormSetup& window = OpenWindow();
-        window.RadDelphi30->click();
+        TFormSetup& window = Open("Delphi 3");
+        InstalledEnvironments::WriteValue(false, InstalledEnvironments::EngineKey(),
+                                          "LastEnvironment", "");
         window.ChkGenerate->setChecked(false);
         window.ChkSkipDesign->setChecked(true);
         window.ChkSkipTools->setChecked(true);
         window.Pages->setCurrentWidget(window.TabProgress);
         return window;
+    }
+    std::vector<std::string> ToolFiles(const TFormSetup& window) const
+    {
+        std::vector<std::string> files;
+        for (const QLineEdit* edit : {window.EditExplorerPath, window.EditQueryBuilderPath})
+            for (const char* suffix : {"", ".old"})
+                files.push_back(environment.ReadFile(TextOf(edit) + suffix));
+        return files;
     }
 };
 
@@ -35,13 +43,12 @@ TEST_F(SetupWindowRun, RunWithEveryStepOffLogsOnlyTheEndAndRemembersTheEnvironme
 {
     TFormSetup& window = OpenWithEverythingOff();
     window.MemoProgress->setPlainText("left from before");
-    ASSERT_EQ(window.BtnNext->text().toStdString(), "&Setup");
+    ASSERT_EQ(Caption(window), "&Setup");
 
     window.BtnNext->click();
-
     EXPECT_EQ(LinesOf(window.MemoProgress), (std::vector<std::string>{"", "Done."}));
     EXPECT_EQ(Remembered(), "Delphi 3");
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Redo");
+    EXPECT_EQ(Caption(window), "&Redo");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(dialogs.seen.empty());
 
@@ -49,9 +56,9 @@ TEST_F(SetupWindowRun, RunWithEveryStepOffLogsOnlyTheEndAndRemembersTheEnvironme
     window.BtnNext->click();
     EXPECT_EQ(LinesOf(window.MemoProgress), (std::vector<std::string>{"", "Done."}));
     window.Pages->setCurrentWidget(window.TabDesignTools);
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Next");
+    EXPECT_EQ(Caption(window), "&Next");
     window.Pages->setCurrentWidget(window.TabProgress);
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Setup");
+    EXPECT_EQ(Caption(window), "&Setup");
 }
 
 TEST_F(SetupWindowRun, EmptyLineInOriginalFilesEndsTheRunWithTheErrorBoxAfterDone)
@@ -84,50 +91,25 @@ TEST_F(SetupWindowRun, EmptyLineInOriginalFilesEndsTheRunWithTheErrorBoxAfterDon
     for (const std::string& line : logWhenShown)
         EXPECT_EQ(line.find("VCLDB30"), std::string::npos) << line;
     EXPECT_EQ(Remembered(), "");
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Setup");
-}
-
-TEST_F(SetupWindowRun, FinalLineBreakInOriginalFilesIsNotAnotherEntry)
-{
-    TFormSetup& window = OpenWithEverythingOff();
-    const std::vector<std::string> originals = machine->OriginalFiles(Environment::Delphi3);
-    window.ChkGenerate->setChecked(true);
-    window.MemoOriginal->setPlainText(
-        QString::fromStdString(originals[0] + "\n" + originals[1] + "\n"));
-
-    window.BtnNext->click();
-
-    EXPECT_TRUE(dialogs.seen.empty());
-    EXPECT_TRUE(environment.Exists(P + "\\Lib\\Delphi3\\BDE.dcu"));
-    EXPECT_TRUE(environment.Exists(P + "\\Lib\\Delphi3\\VCLDB30.dpl"));
-    EXPECT_EQ(LinesOf(window.MemoProgress).back(), "Done.");
-    EXPECT_EQ(Remembered(), "Delphi 3");
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Redo");
+    EXPECT_EQ(Caption(window), "&Setup");
 }
 
 TEST_F(SetupWindowRun, InstallingTheDesignToolsTwiceAsksAndCancelLeavesBothFiles)
 {
     TFormSetup& window = OpenWithEverythingOff();
     window.ChkInstallTools->setChecked(true);
-    const std::string explorer = TextOf(window.EditExplorerPath);
-    const std::string builder = TextOf(window.EditQueryBuilderPath);
     window.BtnNext->click();
     ASSERT_TRUE(dialogs.seen.empty());
-    ASSERT_TRUE(environment.Exists(explorer + ".old"));
-    ASSERT_TRUE(environment.Exists(builder + ".old"));
-    const std::vector<std::string> before = {
-        environment.ReadFile(explorer), environment.ReadFile(explorer + ".old"),
-        environment.ReadFile(builder), environment.ReadFile(builder + ".old")};
+    const std::vector<std::string> before = ToolFiles(window);
 
     // Both questions are answered with Escape in the real dialog; the log shows the line of the
     // step that asks while the run still waits for the answer.
-    std::vector<std::vector<std::string>> logWhileAsking;
+    std::vector<std::string> logWhileAsking;
     for (int question = 0; question < 2; ++question)
         dialogs.script.push_back([&](QWidget& dialog) {
-            logWhileAsking.push_back(LinesOf(window.MemoProgress));
+            logWhileAsking.push_back(LinesOf(window.MemoProgress).back());
             QTest::keyClick(&dialog, Qt::Key_Escape);
         });
-    ASSERT_EQ(window.BtnNext->text().toStdString(), "&Redo");
     window.BtnNext->click();
 
     ASSERT_EQ(dialogs.seen.size(), 2u);
@@ -137,39 +119,39 @@ TEST_F(SetupWindowRun, InstallingTheDesignToolsTwiceAsksAndCancelLeavesBothFiles
                                          "saved copy of Database Explorer.  Overwrite it?",
                                          0),
               0u);
-    ASSERT_EQ(logWhileAsking.size(), 2u);
-    EXPECT_EQ(logWhileAsking[0],
-              (std::vector<std::string>{"", "Saving original Database Explorer..."}));
-    EXPECT_EQ(logWhileAsking[1].back(), "Saving original Query Builder...");
+    EXPECT_EQ(logWhileAsking, (std::vector<std::string>{"Saving original Database Explorer...",
+                                                        "Saving original Query Builder..."}));
     EXPECT_EQ(
         LinesOf(window.MemoProgress),
         (std::vector<std::string>{"", "Saving original Database Explorer...", "Aborted.", "",
                                   "Saving original Query Builder...", "Aborted.", "", "Done."}));
-    const std::vector<std::string> after = {
-        environment.ReadFile(explorer), environment.ReadFile(explorer + ".old"),
-        environment.ReadFile(builder), environment.ReadFile(builder + ".old")};
-    EXPECT_EQ(after, before);
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Redo");
+    EXPECT_EQ(ToolFiles(window), before);
+    EXPECT_EQ(Caption(window), "&Redo");
 }
 
 TEST_F(SetupWindowRun, DesignEnvironmentRunWritesWhatThePageShows)
 {
-    Install();
-    Remember("Delphi 4");
-    TFormSetup& window = OpenWindow();
-    window.ChkGenerate->setChecked(false);
-    ASSERT_TRUE(window.ChkInstallDesign->isChecked());
+    TFormSetup& window = Open("Delphi 4");
+    ASSERT_TRUE(window.ChkGenerate->isChecked() && window.ChkInstallDesign->isChecked());
     window.EditLibraryPath->setText("C:\\mine;$(DELPHI)\\Lib");
+    // A final line break after the last original file is no further, empty entry.
+    window.MemoOriginal->appendPlainText("");
     window.Pages->setCurrentWidget(window.TabProgress);
 
     window.BtnNext->click();
 
+    EXPECT_TRUE(dialogs.seen.empty());
     EXPECT_EQ(machine->SearchPath(Environment::Delphi4), "C:\\mine;$(DELPHI)\\Lib");
-    const std::vector<std::string> log = LinesOf(window.MemoProgress);
-    ASSERT_GE(log.size(), 4u);
-    EXPECT_EQ(log[1], "Updating unit search path and component library...");
-    EXPECT_EQ(log[2], "Copying files to design environment...");
+    EXPECT_TRUE(environment.Exists(P + "\\Lib\\Delphi4\\BDE.dcu"));
     EXPECT_TRUE(environment.Exists(InstalledEnvironments::EnvironmentDir(Environment::Delphi4) +
                                    "\\Bin\\VCLDB40.bpl"));
-    EXPECT_EQ(Remembered(), "Delphi 4");
+    const std::vector<std::string> log = LinesOf(window.MemoProgress);
+    const auto updating =
+        std::find(log.begin(), log.end(), "Updating unit search path and component library...");
+    ASSERT_NE(updating, log.end());
+    EXPECT_EQ(*std::prev(updating), "");
+    EXPECT_EQ(*std::next(updating), "Copying files to design environment...");
+    EXPECT_EQ(std::vector<std::string>(log.end() - 2, log.end()),
+              (std::vector<std::string>{"", "Done."}));
+    EXPECT_EQ(Caption(window), "&Redo");
 }

@@ -3,13 +3,10 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
-#include <tuple>
 
 #include "SetupFormTestSupport.h"
 
@@ -19,20 +16,18 @@ class UrlRecorder : public QObject
     Q_OBJECT
 
 public:
-    std::vector<QUrl> opened;
+    std::vector<QString> opened;
 
 public slots:
-    void Open(const QUrl& url) { opened.push_back(url); }
+    void Open(const QUrl& url) { opened.push_back(url.toString()); }
 };
 
 namespace
 {
 
 const std::string P = "C:\\Program Files\\Quillon\\Tessarium";
-
-class SetupWindowStart : public SetupWindowTest
-{
-};
+const std::vector<std::string> AllTabs = {"Compiler", "BDE Interface", "Design Environment",
+                                          "Design Tools", "Setup Now"};
 
 std::vector<QRadioButton*> VersionRadios(const TFormSetup& form)
 {
@@ -48,19 +43,51 @@ int SelectedVersions(const TFormSetup& form)
     return selected;
 }
 
+// A real file below the test's own folder, named as the file dialog returns it.
+std::string MakeFile(const TestEnvironment& environment, const std::string& name)
+{
+    const std::filesystem::path path = std::filesystem::path(environment.Root()) / name;
+    std::filesystem::create_directories(path.parent_path());
+    std::fclose(std::fopen(path.string().c_str(), "wb"));
+    return path.string();
+}
+
+// Answers a file dialog by choosing `path`; `preset` receives the file name it opened with.
+DialogWatcher::Action Choose(const std::string& path, std::string* preset = nullptr)
+{
+    return [path, preset](QWidget& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        ASSERT_NE(files, nullptr);
+        auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        if (preset)
+            *preset = name->text().toStdString();
+        // Typed as a person would; the dialog's own file list fills in behind it.
+        name->setText(QString::fromStdString(path));
+        static_cast<QDialog*>(files)->accept();
+    };
+}
+
 } // namespace
 
-TEST_F(SetupWindowStart, FirstStartShowsOnlyTheCompilerTabAndNextWalksThroughHiddenPages)
+TEST_F(SetupWindowTest, FirstStartShowsOnlyTheCompilerTabAndNextWalksThroughHiddenPages)
 {
-    Install();
-    TFormSetup& window = OpenWindow();
+    TFormSetup& window = Open();
+    window.show();
 
     EXPECT_EQ(window.windowTitle().toStdString(), "Quillon Tessarium 3 Setup Utility");
     EXPECT_EQ(VisibleTabs(window), std::vector<std::string>{"Compiler"});
     EXPECT_EQ(window.Pages->currentWidget(), window.TabCompiler);
     EXPECT_EQ(SelectedVersions(window), 0);
+    EXPECT_TRUE(window.ChkGenerate->isChecked() && window.ChkSkipDesign->isChecked() &&
+                window.ChkSkipTools->isChecked() && window.ChkInstallDemo->isChecked());
     EXPECT_TRUE(window.BtnNext->isDefault());
+    EXPECT_EQ(window.focusWidget(), window.BtnNext);
     EXPECT_EQ(window.BtnCancel->text().toStdString(), "Exit");
+    // A fixed-size window as wide as the pages with their left offset on both sides.
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    EXPECT_GE(window.Pages->width(), 503);
+    EXPECT_EQ(window.width(), 2 * window.Pages->x() + window.Pages->width());
     EXPECT_TRUE(dialogs.seen.empty());
 
     const std::vector<std::pair<QWidget*, std::string>> walk = {{window.TabCompile, "&Next"},
@@ -70,112 +97,68 @@ TEST_F(SetupWindowStart, FirstStartShowsOnlyTheCompilerTabAndNextWalksThroughHid
     for (const auto& [page, caption] : walk) {
         window.BtnNext->click();
         EXPECT_EQ(window.Pages->currentWidget(), page);
-        EXPECT_EQ(window.BtnNext->text().toStdString(), caption);
+        EXPECT_EQ(Caption(window), caption);
     }
     EXPECT_EQ(VisibleTabs(window), std::vector<std::string>{"Compiler"});
 }
 
-TEST_F(SetupWindowStart, RememberedEnvironmentIsSelectedAndFilledIn)
+TEST_F(SetupWindowTest, RememberedEnvironmentIsSelectedOnlyOnAnExactMatch)
 {
-    Install();
-    const std::vector<std::tuple<const char*, QRadioButton * TFormSetup::*, Environment>> table = {
-        {"Delphi 2", &TFormSetup::RadDelphi20, Environment::Delphi2},
-        {"Delphi 3", &TFormSetup::RadDelphi30, Environment::Delphi3},
-        {"Delphi 4", &TFormSetup::RadDelphi40, Environment::Delphi4},
-        {"Delphi 5", &TFormSetup::RadDelphi50, Environment::Delphi5},
-        {"C++Builder 1", &TFormSetup::RadCPP10, Environment::CPP1},
-        {"C++Builder 3", &TFormSetup::RadCPP30, Environment::CPP3},
-        {"C++Builder 4", &TFormSetup::RadCPP40, Environment::CPP4}};
-    for (const auto& [text, radio, installed] : table) {
-        SCOPED_TRACE(text);
-        Remember(text);
-        TFormSetup& window = OpenWindow();
-        EXPECT_EQ((window.*radio)->text().toStdString(), text);
-        EXPECT_TRUE((window.*radio)->isChecked());
+    const std::vector<Environment> all = AllEnvironments();
+    const char* const texts[] = {"Delphi 2",     "Delphi 3",     "Delphi 4",    "Delphi 5",
+                                 "C++Builder 1", "C++Builder 3", "C++Builder 4"};
+    for (std::size_t index = 0; index < all.size(); ++index) {
+        SCOPED_TRACE(texts[index]);
+        TFormSetup& window = Open(texts[index]);
+        EXPECT_EQ(VersionRadios(window)[index]->text().toStdString(), texts[index]);
+        EXPECT_TRUE(VersionRadios(window)[index]->isChecked());
         EXPECT_EQ(SelectedVersions(window), 1);
-        EXPECT_EQ(VisibleTabs(window).size(), 5u);
+        EXPECT_EQ(VisibleTabs(window), AllTabs);
         EXPECT_EQ(window.Pages->currentWidget(), window.TabCompiler);
-        EXPECT_EQ(window.BtnNext->text().toStdString(), "&Next");
+        EXPECT_EQ(Caption(window), "&Next");
         EXPECT_EQ(window.Profile().EnvironmentDir,
-                  InstalledEnvironments::EnvironmentDir(installed));
+                  InstalledEnvironments::EnvironmentDir(all[index]));
         EXPECT_EQ(TextOf(window.EditExplorerPath),
-                  InstalledEnvironments::DesignToolFiles(installed).front());
+                  InstalledEnvironments::DesignToolFiles(all[index]).front());
     }
-    EXPECT_TRUE(dialogs.seen.empty());
-}
 
-TEST_F(SetupWindowStart, RememberedEnvironmentIsAppliedExactlyOnce)
-{
-    // Not installed at all: every application of the environment says so twice.
-    MachineSetup setup;
-    setup.environments = {Environment::Delphi2};
-    Install(setup);
-    Remember("C++Builder 1");
-
-    TFormSetup& window = OpenWindow();
-
-    EXPECT_TRUE(window.RadCPP10->isChecked());
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>(
-                                   2, "C++Builder 1.0 does not seem to be installed properly."));
-    EXPECT_EQ(dialogs.seen.front().title, "QTS Configuration Utility");
-}
-
-TEST_F(SetupWindowStart, RememberedTextMustMatchExactly)
-{
-    Install();
     for (const char* text : {"delphi 3", "DELPHI 3", "Delphi 3 ", "Delphi3", "C++builder 4", ""}) {
         SCOPED_TRACE(text);
-        Remember(text);
-        TFormSetup& window = OpenWindow();
+        TFormSetup& window = Open(text);
         EXPECT_EQ(SelectedVersions(window), 0);
         EXPECT_EQ(VisibleTabs(window), std::vector<std::string>{"Compiler"});
     }
     EXPECT_TRUE(dialogs.seen.empty());
 }
 
-TEST_F(SetupWindowStart, WindowIsAFixedSizeDialogWithThePagesCentredInIt)
+TEST_F(SetupWindowTest, RememberedEnvironmentIsAppliedExactlyOnce)
 {
-    Install();
-    TFormSetup& window = OpenWindow();
-    window.show();
+    // Not installed at all: every application of the environment says so twice.
+    MachineSetup setup;
+    setup.environments = {Environment::Delphi2};
+    TFormSetup& window = Open("C++Builder 1", setup);
 
-    EXPECT_EQ(window.minimumSize(), window.maximumSize());
-    EXPECT_GE(window.Pages->width(), 503);
-    EXPECT_EQ(window.width(), 2 * window.Pages->x() + window.Pages->width());
-    EXPECT_GE(window.height(), 460);
-    EXPECT_EQ(QApplication::focusWidget() ? QApplication::focusWidget() : window.focusWidget(),
-              window.BtnNext);
+    EXPECT_TRUE(window.RadCPP10->isChecked());
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    for (const DialogWatcher::Seen& notice : dialogs.seen) {
+        EXPECT_EQ(notice.text, "C++Builder 1.0 does not seem to be installed properly.");
+        EXPECT_EQ(notice.title, "QTS Configuration Utility");
+    }
 }
 
-class SetupWindowPages : public SetupWindowTest
+TEST_F(SetupWindowTest, ChoosingAnEnvironmentShowsAllTabsAndTabsSetTheNextCaption)
 {
-};
-
-TEST_F(SetupWindowPages, ChoosingAnEnvironmentShowsAllTabsAndStaysOnTheFirstPage)
-{
-    Install();
-    TFormSetup& window = OpenWindow();
-
+    TFormSetup& window = Open();
     QTest::mouseClick(window.RadDelphi30, Qt::LeftButton);
-
     EXPECT_TRUE(window.RadDelphi30->isChecked());
-    EXPECT_EQ(VisibleTabs(window),
-              (std::vector<std::string>{"Compiler", "BDE Interface", "Design Environment",
-                                        "Design Tools", "Setup Now"}));
+    EXPECT_EQ(VisibleTabs(window), AllTabs);
     EXPECT_EQ(window.Pages->currentWidget(), window.TabCompiler);
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Next");
-}
-
-TEST_F(SetupWindowPages, TabsSetTheNextCaptionByPagePosition)
-{
-    Install();
-    Remember("Delphi 4");
-    TFormSetup& window = OpenWindow();
+    EXPECT_EQ(Caption(window), "&Next");
 
     window.Pages->setCurrentWidget(window.TabProgress);
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Setup");
+    EXPECT_EQ(Caption(window), "&Setup");
     window.Pages->setCurrentWidget(window.TabDesignEnv);
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Next");
+    EXPECT_EQ(Caption(window), "&Next");
 
     // Next on "BDE Interface" only moves on.
     window.Pages->setCurrentWidget(window.TabCompile);
@@ -184,32 +167,27 @@ TEST_F(SetupWindowPages, TabsSetTheNextCaptionByPagePosition)
     EXPECT_TRUE(window.MemoProgress->toPlainText().isEmpty());
 }
 
-TEST_F(SetupWindowPages, EscapeAndEnterActOnTheWindowExceptInsideTheMultiLineFields)
+TEST_F(SetupWindowTest, EscapeAndEnterActOnTheWindowExceptInsideTheMultiLineFields)
 {
-    Install();
-    TFormSetup& window = OpenWindow();
+    TFormSetup& window = Open();
     window.show();
 
-    window.Pages->setCurrentWidget(window.TabCompile);
-    window.MemoOriginal->setFocus();
-    QTest::keyClick(window.MemoOriginal, Qt::Key_Escape);
-    EXPECT_TRUE(window.isVisible());
-
-    window.Pages->setCurrentWidget(window.TabProgress);
-    window.MemoProgress->setFocus();
-    QTest::keyClick(window.MemoProgress, Qt::Key_Escape);
-    EXPECT_TRUE(window.isVisible());
+    for (QWidget* page : {window.TabCompile, window.TabProgress}) {
+        window.Pages->setCurrentWidget(page);
+        QWidget* memo = page->findChild<QPlainTextEdit*>();
+        memo->setFocus();
+        QTest::keyClick(memo, Qt::Key_Escape);
+        EXPECT_TRUE(window.isVisible());
+    }
     // Return in the log must not start a run.
     QTest::keyClick(window.MemoProgress, Qt::Key_Return);
     EXPECT_TRUE(window.MemoProgress->toPlainText().isEmpty());
-    EXPECT_EQ(window.BtnNext->text().toStdString(), "&Setup");
+    EXPECT_EQ(Caption(window), "&Setup");
 
     // Return in "Original files:" starts a new line; in an edit field it presses Next.
     window.Pages->setCurrentWidget(window.TabCompile);
     window.MemoOriginal->setFocus();
-    QTest::keyClicks(window.MemoOriginal, "a");
-    QTest::keyClick(window.MemoOriginal, Qt::Key_Return);
-    QTest::keyClicks(window.MemoOriginal, "b");
+    QTest::keyClicks(window.MemoOriginal, "a\rb");
     EXPECT_EQ(LinesOf(window.MemoOriginal), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(window.Pages->currentWidget(), window.TabCompile);
     window.EditPatched->setFocus();
@@ -221,88 +199,83 @@ TEST_F(SetupWindowPages, EscapeAndEnterActOnTheWindowExceptInsideTheMultiLineFie
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(SetupWindowPages, SupportAddressOpensThroughTheDesktop)
+TEST_F(SetupWindowTest, SupportAddressOpensThroughTheDesktop)
 {
-    Install();
-    TFormSetup& window = OpenWindow();
+    TFormSetup& window = Open();
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler("http", &recorder, "Open");
-
     QTest::mouseClick(window.Label16, Qt::LeftButton);
     QDesktopServices::unsetUrlHandler("http");
 
-    ASSERT_EQ(recorder.opened.size(), 1u);
-    EXPECT_EQ(recorder.opened.front().toString(), window.Label16->text());
+    EXPECT_EQ(recorder.opened, std::vector<QString>{window.Label16->text()});
     EXPECT_EQ(window.Label16->text().toStdString(), TFormSetup::SupportAddress);
 }
 
-class SetupWindowEnvironments : public SetupWindowTest
+TEST_F(SetupWindowTest, SwitchingDelphi2ToDelphi4AndBackRefillsTheDesignFields)
 {
-};
-
-TEST_F(SetupWindowEnvironments, SwitchingDelphi2ToDelphi4AndBackRefillsTheDesignFields)
-{
-    InstalledEnvironments& installed = Install();
-    TFormSetup& window = OpenWindow();
+    TFormSetup& window = Open();
     const std::string r2 = InstalledEnvironments::EnvironmentDir(Environment::Delphi2);
-    const std::string r4 = InstalledEnvironments::EnvironmentDir(Environment::Delphi4);
+    const auto expectDelphi2 = [&] {
+        EXPECT_EQ(LinesOf(window.MemoOriginal), machine->OriginalFiles(Environment::Delphi2));
+        EXPECT_EQ(TextOf(window.EditQueryBuilderPath), r2 + "\\Bin\\VQBLib32.DLL");
+        EXPECT_TRUE(window.EditQueryBuilderPath->isEnabled() &&
+                    window.LblQueryBuilder->isEnabled());
+        EXPECT_EQ(TextOf(window.EditComplib), P + "\\Lib\\Delphi2\\CmpLib32.dcl");
+        EXPECT_TRUE(window.EditComplib->isEnabled());
+        EXPECT_TRUE(window.ChkInstallDesign->isChecked());
+    };
 
     window.RadDelphi20->click();
-    EXPECT_EQ(LinesOf(window.MemoOriginal), installed.OriginalFiles(Environment::Delphi2));
-    EXPECT_EQ(TextOf(window.EditQueryBuilderPath), r2 + "\\Bin\\VQBLib32.DLL");
-    EXPECT_TRUE(window.EditQueryBuilderPath->isEnabled());
-    EXPECT_TRUE(window.LblQueryBuilder->isEnabled());
-    EXPECT_EQ(TextOf(window.EditComplib), P + "\\Lib\\Delphi2\\CmpLib32.dcl");
-    EXPECT_TRUE(window.EditComplib->isEnabled());
+    expectDelphi2();
 
     window.RadDelphi40->click();
-    EXPECT_EQ(LinesOf(window.MemoOriginal), installed.OriginalFiles(Environment::Delphi4));
-    EXPECT_EQ(TextOf(window.EditExplorerPath), r4 + "\\Bin\\DBX40.BPL");
+    EXPECT_EQ(LinesOf(window.MemoOriginal), machine->OriginalFiles(Environment::Delphi4));
+    EXPECT_EQ(TextOf(window.EditExplorerPath),
+              InstalledEnvironments::EnvironmentDir(Environment::Delphi4) + "\\Bin\\DBX40.BPL");
     EXPECT_EQ(TextOf(window.EditQueryBuilderPath), "");
-    EXPECT_FALSE(window.EditQueryBuilderPath->isEnabled());
-    EXPECT_FALSE(window.LblQueryBuilder->isEnabled());
+    EXPECT_FALSE(window.EditQueryBuilderPath->isEnabled() || window.LblQueryBuilder->isEnabled());
     EXPECT_EQ(TextOf(window.EditComplib), "(not applicable)");
     EXPECT_FALSE(window.EditComplib->isEnabled());
     EXPECT_EQ(TextOf(window.EditPatched), P + "\\Lib\\Delphi4");
 
     window.RadDelphi20->click();
-    EXPECT_EQ(TextOf(window.EditQueryBuilderPath), r2 + "\\Bin\\VQBLib32.DLL");
-    EXPECT_TRUE(window.EditQueryBuilderPath->isEnabled());
-    EXPECT_TRUE(window.LblQueryBuilder->isEnabled());
-    EXPECT_EQ(TextOf(window.EditComplib), P + "\\Lib\\Delphi2\\CmpLib32.dcl");
-    EXPECT_TRUE(window.EditComplib->isEnabled());
+    expectDelphi2();
     EXPECT_EQ(window.Pages->currentWidget(), window.TabCompiler);
+
+    // Remove sets the environment's own component library, Install the engine's copy again.
+    window.ChkRemoveDesign->click();
+    EXPECT_EQ(TextOf(window.EditComplib), r2 + "\\Bin\\CmpLib32.dcl");
+    window.ChkInstallDesign->click();
+    expectDelphi2();
     EXPECT_TRUE(dialogs.seen.empty());
 }
 
-TEST_F(SetupWindowEnvironments, InstallAndRemoveRecomputeTheSearchPathFromTheRegistry)
+TEST_F(SetupWindowTest, InstallAndRemoveRecomputeTheSearchPathFromTheRegistry)
 {
-    InstalledEnvironments& installed = Install();
+    Open();
     const std::string r = InstalledEnvironments::EnvironmentDir(Environment::Delphi3);
     const std::string stored =
         P + "\\Lib\\Delphi3;" + P + "\\Lib\\Src;$(DELPHI)\\Lib;" + r + "\\Lib\\Delphi2";
-    installed.SetSearchPath(Environment::Delphi3, stored);
-    TFormSetup& window = OpenWindow();
+    machine->SetSearchPath(Environment::Delphi3, stored);
+    TFormSetup& window = Open();
     window.RadDelphi30->click();
     // The engine is in the stored path already: nothing to install.
     EXPECT_TRUE(window.ChkSkipDesign->isChecked());
     EXPECT_EQ(TextOf(window.EditLibraryPath), stored);
 
-    window.EditLibraryPath->setText("typed by hand");
-    window.ChkRemoveDesign->click();
-    EXPECT_EQ(TextOf(window.EditLibraryPath), "$(DELPHI)\\Lib;" + r + "\\Lib\\Delphi2");
-
-    window.EditLibraryPath->setText("typed by hand");
-    window.ChkInstallDesign->click();
-    EXPECT_EQ(TextOf(window.EditLibraryPath), stored);
-
-    // Skip has no handler: the field keeps what it shows.
-    window.EditLibraryPath->setText("typed by hand");
-    window.ChkSkipDesign->click();
-    EXPECT_EQ(TextOf(window.EditLibraryPath), "typed by hand");
+    // Each choice starts from the registry, not from what the field shows; Skip has no handler.
+    const std::vector<std::pair<QRadioButton*, std::string>> choices = {
+        {window.ChkRemoveDesign, "$(DELPHI)\\Lib;" + r + "\\Lib\\Delphi2"},
+        {window.ChkInstallDesign, stored},
+        {window.ChkSkipDesign, "typed by hand"}};
+    for (const auto& [choice, shown] : choices) {
+        window.EditLibraryPath->setText("typed by hand");
+        choice->click();
+        EXPECT_EQ(TextOf(window.EditLibraryPath), shown);
+    }
 
     // Without the engine in the stored path, Install proposes it and Remove keeps the path.
-    installed.SetSearchPath(Environment::Delphi3, "$(DELPHI)\\Lib");
+    machine->SetSearchPath(Environment::Delphi3, "$(DELPHI)\\Lib");
     window.ChkInstallDesign->click();
     EXPECT_EQ(TextOf(window.EditLibraryPath),
               P + "\\Lib\\Delphi3;" + P + "\\Lib\\Src;$(DELPHI)\\Lib;" + r + "\\Lib\\Delphi2");
@@ -311,146 +284,108 @@ TEST_F(SetupWindowEnvironments, InstallAndRemoveRecomputeTheSearchPathFromTheReg
     EXPECT_TRUE(dialogs.seen.empty());
 }
 
-TEST_F(SetupWindowEnvironments, RemoveAndInstallSetTheComponentLibraryOfDelphi2)
+TEST_F(SetupWindowTest, OriginalFileChosenIsAddedAsANewLastLine)
 {
-    Install();
-    Remember("Delphi 2");
-    TFormSetup& window = OpenWindow();
-    const std::string r = InstalledEnvironments::EnvironmentDir(Environment::Delphi2);
-    ASSERT_TRUE(window.ChkInstallDesign->isChecked());
-
-    window.ChkRemoveDesign->click();
-    EXPECT_EQ(TextOf(window.EditComplib), r + "\\Bin\\CmpLib32.dcl");
-    window.ChkInstallDesign->click();
-    EXPECT_EQ(TextOf(window.EditComplib), P + "\\Lib\\Delphi2\\CmpLib32.dcl");
-}
-
-class SetupWindowChoosers : public SetupWindowTest
-{
-protected:
-    // A real file below the test's own folder, as the file dialog returns it.
-    std::string MakeFile(const std::string& name)
-    {
-        const std::string path = environment.Root() + "/" + name;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        std::fclose(file);
-        return path;
-    }
-    static DialogWatcher::Action Choose(const std::string& path)
-    {
-        return [path](QWidget& dialog) {
-            auto* files = qobject_cast<QFileDialog*>(&dialog);
-            ASSERT_NE(files, nullptr);
-            files->selectFile(QString::fromStdString(path));
-            static_cast<QDialog*>(files)->accept();
-        };
-    }
-};
-
-TEST_F(SetupWindowChoosers, OriginalFileChosenIsAddedAsANewLastLine)
-{
-    Install();
-    TFormSetup& window = OpenWindow();
-    const std::string chosen = MakeFile("Lib/BDE.dcu");
-    window.MemoOriginal->setPlainText("C:\\first.dcu");
+    TFormSetup& window = Open();
+    const std::string chosen = MakeFile(environment, "Lib/BDE.dcu");
+    // Ended by a line break, as after typing an entry and Enter: no empty entry in between.
+    window.MemoOriginal->setPlainText("C:\\first.dcu\n");
 
     dialogs.script.push_back(Choose(chosen));
     window.BtnOriginalDlg->click();
-    EXPECT_EQ(LinesOf(window.MemoOriginal), (std::vector<std::string>{"C:\\first.dcu", chosen}));
-    ASSERT_EQ(dialogs.seen.size(), 1u);
-    EXPECT_EQ(dialogs.seen[0].title, "Choose a File");
+    const std::vector<std::string> expected = {"C:\\first.dcu", chosen};
+    EXPECT_EQ(LinesOf(window.MemoOriginal), expected);
 
     // Cancelled (the watcher rejects): nothing changes.
     window.BtnOriginalDlg->click();
-    EXPECT_EQ(LinesOf(window.MemoOriginal), (std::vector<std::string>{"C:\\first.dcu", chosen}));
-    EXPECT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(LinesOf(window.MemoOriginal), expected);
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(dialogs.seen[0].title, "Choose a File");
 }
 
-TEST_F(SetupWindowChoosers, ComponentLibraryDialogStartsFromTheFieldEvenWhenNotApplicable)
+TEST_F(SetupWindowTest, ComponentLibraryDialogStartsFromTheFieldEvenWhenNotApplicable)
 {
-    Install();
-    Remember("Delphi 3");
-    TFormSetup& window = OpenWindow();
+    TFormSetup& window = Open("Delphi 3");
     ASSERT_FALSE(window.EditComplib->isEnabled());
-    const std::string chosen = MakeFile("CmpLib32.dcl");
-    std::string presetName;
+    const std::string chosen = MakeFile(environment, "CmpLib32.dcl");
+    std::string preset;
 
-    dialogs.script.push_back([&](QWidget& dialog) {
-        auto* files = qobject_cast<QFileDialog*>(&dialog);
-        ASSERT_NE(files, nullptr);
-        if (auto* name = files->findChild<QLineEdit*>("fileNameEdit"))
-            presetName = name->text().toStdString();
-        files->selectFile(QString::fromStdString(chosen));
-        static_cast<QDialog*>(files)->accept();
-    });
+    dialogs.script.push_back(Choose(chosen, &preset));
     window.BtnComplib->click();
 
-    EXPECT_EQ(presetName, "(not applicable)");
+    EXPECT_EQ(preset, "(not applicable)");
     ASSERT_EQ(dialogs.seen.size(), 1u);
     EXPECT_EQ(dialogs.seen[0].title, "Select Component Library");
     EXPECT_EQ(TextOf(window.EditComplib), chosen);
     EXPECT_FALSE(window.EditComplib->isEnabled());
 }
 
-TEST_F(SetupWindowChoosers, FolderForModifiedFilesKeepsItsTextWhenTheBrowserIsCancelled)
+TEST_F(SetupWindowTest, FolderForModifiedFilesKeepsItsTextWhenTheBrowserIsCancelled)
 {
-    Install();
-    TFormSetup& window = OpenWindow();
+    TFormSetup& window = Open();
     const std::string before = TextOf(window.EditPatched);
-
     window.BtnPatchedDlg->click();
     EXPECT_EQ(TextOf(window.EditPatched), before);
     ASSERT_EQ(dialogs.seen.size(), 1u);
     EXPECT_EQ(dialogs.seen[0].title, "Choose Destination Folder");
 
     const std::string folder = environment.DriveFolder('c');
-    dialogs.script.push_back([&](QWidget& dialog) {
-        auto* files = qobject_cast<QFileDialog*>(&dialog);
-        ASSERT_NE(files, nullptr);
-        // Typed as a person would; the dialog's own file list fills in behind it.
-        auto* name = files->findChild<QLineEdit*>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        name->setText(QString::fromStdString(folder));
-        static_cast<QDialog*>(files)->accept();
-    });
+    dialogs.script.push_back(Choose(folder));
     window.BtnPatchedDlg->click();
     EXPECT_EQ(TextOf(window.EditPatched),
               std::filesystem::path(folder).lexically_normal().string());
 }
 
-class SetupWindowFields : public SetupWindowTest
+TEST_F(SetupWindowTest, OriginalFilesEndWithTheirLastLineAndKeepEmptyLinesBetween)
 {
-};
-
-TEST_F(SetupWindowFields, OriginalFilesEndWithTheirLastLineAndKeepEmptyLinesBetween)
-{
-    Install();
-    TFormSetup& window = OpenWindow();
+    TFormSetup& window = Open();
     const std::vector<std::pair<QString, std::vector<std::string>>> cases = {
         {"", {}},
         {"a", {"a"}},
         {"a\n", {"a"}},
         {"a\nb\n", {"a", "b"}},
-        {"a\n\nb", {"a", "", "b"}},
         {"\n", {""}},
-        {"a\n\n", {"a", ""}}};
+        {"a\n\n", {"a", ""}},
+        {"a\n\nb", {"a", "", "b"}}};
     for (const auto& [text, lines] : cases) {
         window.MemoOriginal->setPlainText(text);
         EXPECT_EQ(window.FieldsFromControls().originalFiles, lines) << text.toStdString();
     }
 }
 
-TEST_F(SetupWindowFields, ProgressLogKeepsEveryLineIncludingLeadingEmptyOnes)
+// Counts the paintings of a widget.
+class PaintCounter : public QObject
 {
-    Install();
-    const std::vector<std::vector<std::string>> sequences = {
-        {"", "Done."}, {"", "", "x"}, {"a", "", "b"}, {"x"}, {"", "a", ""}};
-    for (const std::vector<std::string>& lines : sequences) {
-        TFormSetup& window = OpenWindow();
+public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST_F(SetupWindowTest, ProgressLogKeepsEveryLineAndPaintsEachAtOnce)
+{
+    for (const std::vector<std::string>& lines : std::vector<std::vector<std::string>>{
+             {"", "Done."}, {"", "", "x"}, {"a", "", "b"}, {"x"}, {"", "a", ""}}) {
+        TFormSetup& window = Open();
         for (const std::string& line : lines)
             window.LogProgress(line);
         EXPECT_EQ(LinesOf(window.MemoProgress), lines);
     }
+
+    // Painted before the caller returns to the event loop.
+    TFormSetup& window = Open();
+    window.Pages->setCurrentWidget(window.TabProgress);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    PaintCounter painted;
+    window.MemoProgress->viewport()->installEventFilter(&painted);
+    window.LogProgress("one");
+    EXPECT_EQ(painted.count, 1);
+    window.LogProgress("two");
+    EXPECT_EQ(painted.count, 2);
 }
+
 #include "SetupFormTest.moc"

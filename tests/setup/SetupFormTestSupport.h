@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <deque>
@@ -23,48 +24,29 @@
 #include "SetupForm.h"
 #include "TestEnvironment.h"
 
-// Answers modal dialogs as they appear: each one is recorded, then handed to the next scripted
-// action, or rejected when the script is used up (so that an unexpected dialog never hangs a
-// test, and shows up in `seen`).
+// Answers modal dialogs as they appear: each is recorded, then handed to the next scripted
+// action, or rejected when the script is used up (so an unexpected dialog never hangs a test and
+// shows up in `seen`).
 class DialogWatcher : public QObject
 {
 public:
     struct Seen {
-        std::string title;
-        std::string text;
+        std::string title, text;
     };
     using Action = std::function<void(QWidget&)>;
-
     std::vector<Seen> seen;
     std::deque<Action> script;
 
     DialogWatcher()
     {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
-        timer_.start();
-    }
-
-    std::vector<std::string> Texts() const
-    {
-        std::vector<std::string> texts;
-        for (const Seen& dialog : seen)
-            texts.push_back(dialog.text);
-        return texts;
-    }
-
-    static std::string TextOf(QWidget& dialog)
-    {
-        if (auto* box = qobject_cast<QMessageBox*>(&dialog))
-            return box->text().toStdString();
-        if (auto* label = dialog.findChild<QLabel*>("MessageText"))
-            return label->text().toStdString();
-        return {};
+        connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+        timer_.start(10);
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        // The file dialogs are kept and shown again: each showing is a dialog of its own.
         if (watched == answering_ && event->type() == QEvent::Hide)
             answering_ = nullptr;
         return QObject::eventFilter(watched, event);
@@ -78,7 +60,12 @@ private:
             return;
         answering_ = modal;
         modal->installEventFilter(this);
-        seen.push_back({modal->windowTitle().toStdString(), TextOf(*modal)});
+        const auto* box = qobject_cast<QMessageBox*>(modal);
+        const auto* label = modal->findChild<QLabel*>("MessageText");
+        seen.push_back({modal->windowTitle().toStdString(), (box     ? box->text()
+                                                             : label ? label->text()
+                                                                     : QString())
+                                                                .toStdString()});
         if (script.empty()) {
             if (auto* dialog = qobject_cast<QDialog*>(modal))
                 dialog->reject();
@@ -101,25 +88,22 @@ protected:
     DialogWatcher dialogs;
     std::unique_ptr<TFormSetup> form;
 
-    InstalledEnvironments& Install(MachineSetup setup = {})
+    // Seeds the machine (once), remembers an environment text when one is given, and opens a
+    // new window.
+    TFormSetup& Open(const char* remembered = nullptr, const MachineSetup& setup = {})
     {
-        machine.emplace(environment, setup);
-        return *machine;
-    }
-    static void Remember(const std::string& text)
-    {
-        InstalledEnvironments::WriteValue(false, InstalledEnvironments::EngineKey(),
-                                          "LastEnvironment", text);
+        if (!machine)
+            machine.emplace(environment, setup);
+        if (remembered)
+            InstalledEnvironments::WriteValue(false, InstalledEnvironments::EngineKey(),
+                                              "LastEnvironment", remembered);
+        form = std::make_unique<TFormSetup>();
+        return *form;
     }
     static std::string Remembered()
     {
         return InstalledEnvironments::ReadValue(false, InstalledEnvironments::EngineKey(),
                                                 "LastEnvironment");
-    }
-    TFormSetup& OpenWindow()
-    {
-        form = std::make_unique<TFormSetup>();
-        return *form;
     }
 };
 
@@ -128,14 +112,19 @@ inline std::string TextOf(const QLineEdit* edit)
     return edit->text().toStdString();
 }
 
+inline std::string Caption(const TFormSetup& form)
+{
+    return form.BtnNext->text().toStdString();
+}
+
+// The lines as the field shows them (a final line break shows an empty last line).
 inline std::vector<std::string> LinesOf(const QPlainTextEdit* memo)
 {
     std::vector<std::string> lines;
     const QString text = memo->toPlainText();
-    if (text.isEmpty())
-        return lines;
-    for (const QString& line : text.split(QLatin1Char('\n')))
-        lines.push_back(line.toStdString());
+    if (!text.isEmpty())
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            lines.push_back(line.toStdString());
     return lines;
 }
 
