@@ -4,6 +4,8 @@
 
 #include "EnvironmentInstall.h"
 #include "FileSystem.h"
+#include "InstalledEnvironments.h"
+#include "QtsTools.h"
 #include "RecordingReport.h"
 #include "TRegistry.h"
 #include "TestEnvironment.h"
@@ -22,9 +24,13 @@ struct PackageCase {
     Entry backup; // holds "backup" when a file
     const char* targetAfter;
     const char* backupAfter;
-    std::vector<std::string> log; // "backup", "copy", "remove", "restore" or a whole line
+    std::vector<std::string> log; // {S} source, {T} target, {B} backup
 };
 
+const char* const Backup = "Backing up {T} to {B}...";
+const char* const Copy = "Copying {S} to {T}...";
+const char* const Remove = "Removing {T}...";
+const char* const Restore = "Restoring {B}...";
 const char* const BackupFailed =
     "Failed to backup original file; design environment may not function correctly.";
 const char* const CopyFailed =
@@ -38,25 +44,25 @@ const char* const RestoreFailed =
 // clang-format off
 const std::vector<PackageCase> PackageCases = {
     // Installing a plain item copies over whatever is there.
-    {true, false, true, Entry::None, Entry::None, "engine", "-", {"copy"}},
-    {true, false, true, Entry::ReadOnly, Entry::None, "engine", "-", {"copy"}},
-    {true, false, false, Entry::File, Entry::None, "target", "-", {"copy", CopyFailed}},
+    {true, false, true, Entry::None, Entry::None, "engine", "-", {Copy}},
+    {true, false, true, Entry::ReadOnly, Entry::None, "engine", "-", {Copy}},
+    {true, false, false, Entry::File, Entry::None, "target", "-", {Copy, CopyFailed}},
     // Installing a marked item keeps the environment's file once, and never replaces a backup.
-    {true, true, true, Entry::None, Entry::File, "engine", "backup", {"copy"}},
-    {true, true, true, Entry::ReadOnly, Entry::None, "engine", "target", {"backup", "copy"}},
-    {true, true, true, Entry::File, Entry::File, "engine", "backup", {"copy"}},
-    {true, true, true, Entry::File, Entry::Folder, "target", "/", {"backup", BackupFailed}},
+    {true, true, true, Entry::None, Entry::File, "engine", "backup", {Copy}},
+    {true, true, true, Entry::ReadOnly, Entry::None, "engine", "target", {Backup, Copy}},
+    {true, true, true, Entry::File, Entry::File, "engine", "backup", {Copy}},
+    {true, true, true, Entry::File, Entry::Folder, "target", "/", {Backup, BackupFailed}},
     // Removing a plain item deletes a target file; a failed delete goes unmentioned.
-    {false, false, true, Entry::File, Entry::None, "-", "-", {"remove"}},
+    {false, false, true, Entry::File, Entry::None, "-", "-", {Remove}},
     {false, false, true, Entry::None, Entry::None, "-", "-", {}},
-    {false, false, true, Entry::ReadOnly, Entry::None, "target!", "-", {"remove"}},
+    {false, false, true, Entry::ReadOnly, Entry::None, "target!", "-", {Remove}},
     {false, false, true, Entry::Folder, Entry::None, "/", "-", {}},
     // Removing a marked item puts its backup back; without one the target is the environment's.
     {false, true, true, Entry::File, Entry::None, "target", "-", {}},
-    {false, true, true, Entry::File, Entry::File, "backup", "-", {"remove", "restore"}},
-    {false, true, true, Entry::None, Entry::File, "backup", "-", {"restore"}},
-    {false, true, true, Entry::ReadOnly, Entry::File, "target!", "backup", {"remove", RemoveFailed}},
-    {false, true, true, Entry::Folder, Entry::File, "/", "backup", {"restore", RestoreFailed}},
+    {false, true, true, Entry::File, Entry::File, "backup", "-", {Remove, Restore}},
+    {false, true, true, Entry::None, Entry::File, "backup", "-", {Restore}},
+    {false, true, true, Entry::ReadOnly, Entry::File, "target!", "backup", {Remove, RemoveFailed}},
+    {false, true, true, Entry::Folder, Entry::File, "/", "backup", {Restore, RestoreFailed}},
 };
 // clang-format on
 
@@ -113,18 +119,9 @@ TEST(PackageFiles, EachItemStateGivesItsResultAndLines)
         EXPECT_EQ(Describe(env, target), c.targetAfter);
         EXPECT_EQ(Describe(env, backup), c.backupAfter);
         std::vector<std::string> expected;
-        for (const std::string& line : c.log) {
-            if (line == "backup")
-                expected.push_back("Backing up " + target + " to " + backup + "...");
-            else if (line == "copy")
-                expected.push_back("Copying " + source + " to " + target + "...");
-            else if (line == "remove")
-                expected.push_back("Removing " + target + "...");
-            else if (line == "restore")
-                expected.push_back("Restoring " + backup + "...");
-            else
-                expected.push_back(line);
-        }
+        for (const std::string& line : c.log)
+            expected.push_back(ReplaceAll(
+                ReplaceAll(ReplaceAll(line, "{S}", source), "{T}", target), "{B}", backup));
         EXPECT_EQ(report.log, expected);
     }
 }
@@ -132,82 +129,62 @@ TEST(PackageFiles, EachItemStateGivesItsResultAndLines)
 namespace
 {
 
-class EnvironmentSettings : public testing::Test
+// Reads a value under HKEY_CURRENT_USER: "(no key)", "(no value)" or the text.
+std::string UserValue(const std::string& key, const std::string& name)
 {
-protected:
-    TestEnvironment env;
-    RecordingReport report;
-    EnvironmentProfile profile;
-    SetupFields fields;
-    const std::string session = "Software\\Borland\\Delphi\\2.0\\Session";
-
-    EnvironmentSettings()
-    {
-        profile.DisplayName = "Delphi 2.0";
-        profile.EnvironmentKey = "Software\\Borland\\Delphi\\2.0";
-        profile.LibraryKey = "Software\\Borland\\Delphi\\2.0\\Library";
-        profile.SearchPathValue = "SearchPath";
-        profile.ComplibKey = "Software\\Borland\\Delphi\\2.0\\Library";
-        profile.ComplibValue = "ComponentLibrary";
-        profile.DemoProject = "\\Demo\\Delphi2\\Demo.dpr";
-        profile.ProductDir = "C:\\Quillon";
-        fields.libraryPath = "C:\\Quillon\\Lib\\Delphi2;$(DELPHI)\\Lib";
-        fields.complib = "C:\\Quillon\\Lib\\Delphi2\\CmpLib32.dcl";
-        // The installation key lives with the machine; the demo project goes to the user's.
-        Write(RegistryRoot::CurrentUser, profile.LibraryKey, "SearchPath");
-        Write(RegistryRoot::LocalMachine, profile.EnvironmentKey, "RootDir");
-    }
-    static void Write(RegistryRoot root, const std::string& key, const std::string& name)
-    {
-        TRegistry registry;
-        registry.SelectRoot(root);
-        ASSERT_TRUE(registry.OpenKeyPath(key, true));
-        registry.WriteText(name, "before");
-    }
-    // "(no key)", "(no value)" or the text.
-    static std::string Read(const std::string& key, const std::string& name,
-                            RegistryRoot root = RegistryRoot::CurrentUser)
-    {
-        TRegistry registry;
-        registry.SelectRoot(root);
-        if (!registry.OpenKeyPath(key, false))
-            return "(no key)";
-        return registry.HasValue(name) ? registry.ReadText(name) : "(no value)";
-    }
-};
+    TRegistry registry;
+    registry.SelectRoot(RegistryRoot::CurrentUser);
+    if (!registry.OpenKeyPath(key, false))
+        return "(no key)";
+    return registry.HasValue(name) ? registry.ReadText(name) : "(no value)";
+}
 
 } // namespace
 
-TEST_F(EnvironmentSettings, WritesSearchPathComponentLibraryAndDemoProjectForTheUser)
+TEST(EnvironmentSettings, WritesWhatIsChosenForTheUserAndNoticesMissingKeys)
 {
-    // Without the demo project and a component library key, only the search path is written.
+    TestEnvironment env;
+    RecordingReport report;
+    const std::string library = "Software\\Borland\\Delphi\\2.0\\Library";
+    const std::string session = "Software\\Borland\\Delphi\\2.0\\Session";
+    EnvironmentProfile profile;
+    profile.DisplayName = "Delphi 2.0";
+    profile.EnvironmentKey = "Software\\Borland\\Delphi\\2.0";
+    profile.LibraryKey = library;
+    profile.SearchPathValue = "SearchPath";
+    profile.ComplibValue = "ComponentLibrary";
+    profile.DemoProject = "\\Demo\\Delphi2\\Demo.dpr";
+    profile.ProductDir = "C:\\Quillon";
+    SetupFields fields;
+    fields.libraryPath = "C:\\Quillon\\Lib\\Delphi2;$(DELPHI)\\Lib";
+    fields.complib = "C:\\Quillon\\Lib\\Delphi2\\CmpLib32.dcl";
     fields.installDemo = false;
-    profile.ComplibKey.clear();
+    InstalledEnvironments::WriteValue(false, library, "SearchPath", "$(DELPHI)\\Lib");
+    // The installation key lives with the machine; the demo project goes to the user's.
+    InstalledEnvironments::WriteValue(true, profile.EnvironmentKey, "RootDir", "C:\\Delphi");
+
+    // No component library key and no demo project: only the search path is written.
     UpdateEnvironmentSettings(profile, fields, report);
-    EXPECT_EQ(Read(profile.LibraryKey, "SearchPath"), fields.libraryPath);
-    EXPECT_EQ(Read(profile.LibraryKey, "ComponentLibrary"), "(no value)");
-    EXPECT_NE(Read("", "ComponentLibrary"), fields.complib); // not at the root either
-    EXPECT_EQ(Read(session, "Project"), "(no key)");
+    EXPECT_EQ(UserValue(library, "SearchPath"), fields.libraryPath);
+    EXPECT_EQ(UserValue(library, "ComponentLibrary"), "(no value)");
+    EXPECT_NE(UserValue("", "ComponentLibrary"), fields.complib); // not at the root either
+    EXPECT_EQ(UserValue(session, "Project"), "(no key)");
 
     fields.installDemo = true;
-    profile.ComplibKey = profile.LibraryKey;
+    profile.ComplibKey = library;
     UpdateEnvironmentSettings(profile, fields, report);
-    EXPECT_EQ(Read(profile.LibraryKey, "ComponentLibrary"), fields.complib);
-    EXPECT_EQ(Read(session, "Project"), "C:\\Quillon\\Demo\\Delphi2\\Demo.dpr");
-    EXPECT_EQ(Read(session, "Project", RegistryRoot::LocalMachine), "(no key)");
+    EXPECT_EQ(UserValue(library, "ComponentLibrary"), fields.complib);
+    EXPECT_EQ(UserValue(session, "Project"), "C:\\Quillon\\Demo\\Delphi2\\Demo.dpr");
+    EXPECT_EQ(InstalledEnvironments::ReadValue(true, session, "Project"), "");
     EXPECT_TRUE(report.events.empty());
-}
 
-TEST_F(EnvironmentSettings, MissingLibraryKeysAreNoticedAndTheDemoProjectIsStillSet)
-{
-    profile.LibraryKey = "Software\\Borland\\Delphi\\2.0\\Missing";
-    profile.ComplibKey = "Software\\Borland\\Delphi\\2.0\\AlsoMissing";
-
+    // Missing keys are noticed, and the demo project is still set.
+    profile.LibraryKey = profile.ComplibKey = "Software\\Borland\\Delphi\\2.0\\Missing";
+    InstalledEnvironments::WriteValue(false, session, "Project", "");
     UpdateEnvironmentSettings(profile, fields, report);
-
     EXPECT_EQ(report.notices,
               (std::vector<std::string>{"Delphi 2.0 does not seem to be installed properly.",
                                         "Delphi 2.0 does not seem to be installed properly."}));
-    EXPECT_EQ(Read(profile.LibraryKey, "SearchPath"), "(no key)");
-    EXPECT_EQ(Read(session, "Project"), "C:\\Quillon\\Demo\\Delphi2\\Demo.dpr");
+    EXPECT_EQ(UserValue(profile.LibraryKey, "SearchPath"), "(no key)");
+    EXPECT_EQ(UserValue(session, "Project"), "C:\\Quillon\\Demo\\Delphi2\\Demo.dpr");
 }
