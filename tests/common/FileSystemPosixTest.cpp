@@ -18,54 +18,6 @@
 namespace fs = std::filesystem;
 using namespace FileSystem;
 
-namespace
-{
-
-// Holds an exclusive lock on a file, as another program using it without sharing would.
-class HeldFile
-{
-public:
-    explicit HeldFile(const std::string& native) : fd_(::open(native.c_str(), O_RDONLY))
-    {
-        if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0)
-            throw std::runtime_error("cannot lock " + native);
-    }
-    ~HeldFile() { ::close(fd_); }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-
-private:
-    int fd_;
-};
-
-// Limits the size of files this process may write, so that a write stops short as on a full
-// disk; the signal such a write raises is ignored meanwhile.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
-
-} // namespace
-
 class DriveTable : public testing::Test
 {
 protected:
@@ -80,36 +32,31 @@ protected:
     }
 };
 
-TEST_F(DriveTable, DriveLettersResolveThroughTheTable)
+TEST_F(DriveTable, DriveLettersResolveThroughTheTableIgnoringCase)
 {
-    EXPECT_EQ(NativePath("C:\\a\\b.txt"), table + "/c:/a/b.txt");
-    EXPECT_EQ(NativePath("c:/a"), table + "/c:/a");
     EXPECT_EQ(NativePath("C:\\..\\..\\etc\\passwd"), table + "/c:/etc/passwd");
     EXPECT_EQ(NativePath("/usr/x\\Lib\\y"), "/usr/x/Lib/y");
     EXPECT_EQ(NativePath("qts-none\\.\\y"), "qts-none/y");
+    fs::create_directories(c + "/Program Files/Borland");
+    EXPECT_EQ(NativePath("c:/PROGRAM FILES\\borland\\Bin\\x.exe"),
+              table + "/c:/Program Files/Borland/Bin/x.exe");
 
     fs::create_directories(env.Root() + "/other");
     fs::create_directory_symlink(env.Root() + "/other", table + "/D:");
     EXPECT_EQ(DriveType("d:\\"), 3u);
     EXPECT_EQ(DriveType("Y:\\"), 1u);
     EXPECT_EQ(Find("Y:\\"), EntryKind::None);
-}
 
-TEST_F(DriveTable, MissingComponentsMatchIgnoringCase)
-{
-    fs::create_directories(c + "/Program Files/Borland");
-    EXPECT_EQ(NativePath("C:\\PROGRAM FILES\\borland\\Bin\\x.exe"),
-              table + "/c:/Program Files/Borland/Bin/x.exe");
     // Both spellings exist: the exact one wins, and a rename onto the other still fails.
     env.WriteFile("C:\\a", "lower");
     env.WriteFile("C:\\A", "upper");
-    EXPECT_EQ(env.ReadFile("C:\\A"), "upper");
     env.WriteFile("C:\\x", "x");
+    EXPECT_EQ(env.ReadFile("C:\\A"), "upper");
     EXPECT_FALSE(RenameFile("C:\\x", "C:\\A"));
     EXPECT_EQ(env.ReadFile("C:\\A"), "upper");
 }
 
-TEST_F(DriveTable, DriveRootsAndTheTableAreNeverChanged)
+TEST_F(DriveTable, RootsSharesAndTheTableAreNeverChanged)
 {
     EXPECT_FALSE(CreateFolder("E:"));
     EXPECT_FALSE(CreateFolder("E:\\dir"));
@@ -117,11 +64,7 @@ TEST_F(DriveTable, DriveRootsAndTheTableAreNeverChanged)
     EXPECT_FALSE(RenameFile("C:\\", "F:\\"));
     EXPECT_EQ(ReplaceWholeFile("C:", "x"), WriteResult::CannotCreate);
     EXPECT_EQ(Count(table), 1u);
-    EXPECT_TRUE(fs::is_symlink(table + "/c:"));
-}
 
-TEST_F(DriveTable, NetworkSharesAreTableEntriesUnderUnc)
-{
     fs::create_directories(table + "/unc/server/Share");
     EXPECT_EQ(NativePath("\\\\SERVER\\share\\x"), table + "/unc/server/Share/x");
     EXPECT_EQ(DriveType("\\\\server\\share\\"), 4u);
@@ -131,19 +74,22 @@ TEST_F(DriveTable, NetworkSharesAreTableEntriesUnderUnc)
     EXPECT_FALSE(CreateFolder("\\\\server"));
     EXPECT_EQ(Find("\\\\"), EntryKind::None);
     EXPECT_EQ(Find("\\\\..\\..\\x"), EntryKind::None);
+    EXPECT_TRUE(fs::is_symlink(table + "/c:"));
 }
 
 TEST_F(DriveTable, LockedFilesAreInUse)
 {
     env.WriteFile("C:\\tool.dll", "in use");
     env.WriteFile("C:\\other.dll", "other");
-    const HeldFile held(NativePath("C:\\tool.dll"));
+    const int held = ::open(NativePath("C:\\tool.dll").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0); // another program's open without sharing
     std::string image;
     EXPECT_EQ(ReadWholeFile("C:\\tool.dll", image), ReadResult::CannotOpen);
     EXPECT_FALSE(RemoveFile("C:\\tool.dll"));
     EXPECT_FALSE(RenameFile("C:\\tool.dll", "C:\\tool.dll.old"));
     EXPECT_FALSE(CopyFileOver("C:\\other.dll", "C:\\tool.dll"));
     EXPECT_EQ(ReplaceWholeFile("C:\\tool.dll", "patched"), WriteResult::CannotCreate);
+    ::close(held);
     EXPECT_EQ(env.ReadFile("C:\\tool.dll"), "in use");
     EXPECT_EQ(Count(c), 2u);
 }
@@ -152,11 +98,20 @@ TEST_F(DriveTable, ShortWritesKeepTheOldFile)
 {
     env.WriteFile("C:\\big.dcu", "old content");
     env.WriteFile("C:\\src.dcu", std::string(4096, 's'));
-    {
-        const FileSizeLimit limit(100);
-        EXPECT_EQ(ReplaceWholeFile("C:\\big.dcu", std::string(4096, 'n')), WriteResult::ShortWrite);
-        EXPECT_FALSE(CopyFileOver("C:\\src.dcu", "C:\\big.dcu"));
-    }
+    // A file size limit makes writes stop short as on a full disk.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = 100;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const WriteResult replaced = ReplaceWholeFile("C:\\big.dcu", std::string(4096, 'n'));
+    const bool copied = CopyFileOver("C:\\src.dcu", "C:\\big.dcu");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(replaced, WriteResult::ShortWrite);
+    EXPECT_FALSE(copied);
     EXPECT_EQ(env.ReadFile("C:\\big.dcu"), "old content");
     EXPECT_EQ(Count(c), 2u);
 }

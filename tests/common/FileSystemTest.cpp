@@ -30,22 +30,16 @@ protected:
     }
 };
 
-TEST_F(FileSystemOnDrive, FindTellsFilesFromFolders)
+TEST_F(FileSystemOnDrive, FindsFilesAndFoldersWhateverTheirLetterCase)
 {
     env.WriteFile("T:\\Lib\\BDE.dcu", "unit");
     EXPECT_EQ(Find("T:\\Lib"), EntryKind::Folder);
-    EXPECT_EQ(Find("T:\\Lib\\BDE.dcu"), EntryKind::File);
+    EXPECT_EQ(Find("t:\\LIB\\bde.DCU"), EntryKind::File);
     EXPECT_EQ(Find("T:\\Lib\\none"), EntryKind::None);
-    EXPECT_TRUE(FileExists("T:\\Lib\\BDE.dcu"));
     EXPECT_FALSE(FileExists("T:\\Lib"));
     EXPECT_EQ(DriveType("T:\\"), 3u);
     EXPECT_EQ(DriveType("T:\\Lib"), 1u);
-}
 
-TEST_F(FileSystemOnDrive, NamesMatchIgnoringLetterCase)
-{
-    env.WriteFile("T:\\Lib\\BDE.dcu", "unit");
-    EXPECT_TRUE(FileExists("t:\\LIB\\bde.DCU"));
     std::string image;
     ASSERT_EQ(ReadWholeFile("T:\\lib\\Bde.Dcu", image), ReadResult::Ok);
     EXPECT_EQ(image, "unit");
@@ -54,11 +48,10 @@ TEST_F(FileSystemOnDrive, NamesMatchIgnoringLetterCase)
     EXPECT_EQ(env.ReadFile("T:\\Lib\\BDE.dcu"), "patched");
 }
 
-TEST_F(FileSystemOnDrive, RenameNeverReplaces)
+TEST_F(FileSystemOnDrive, RenameNeverReplacesButRespellsLetterCase)
 {
     env.WriteFile("T:\\a.dll", "original");
     env.WriteFile("T:\\a.dll.old", "saved");
-    EXPECT_FALSE(RenameFile("T:\\a.dll", "T:\\a.dll.old"));
     EXPECT_FALSE(RenameFile("T:\\a.dll", "T:\\A.DLL.OLD"));
     EXPECT_EQ(env.ReadFile("T:\\a.dll"), "original");
     EXPECT_EQ(env.ReadFile("T:\\a.dll.old"), "saved");
@@ -67,14 +60,8 @@ TEST_F(FileSystemOnDrive, RenameNeverReplaces)
     ASSERT_TRUE(RemoveFile("T:\\a.dll.old"));
     EXPECT_TRUE(RenameFile("T:\\a.dll", "T:\\a.dll.old"));
     EXPECT_EQ(env.ReadFile("T:\\a.dll.old"), "original");
-    EXPECT_FALSE(FileExists("T:\\a.dll"));
-}
-
-TEST_F(FileSystemOnDrive, RenameToOtherLetterCaseRespellsTheName)
-{
-    env.WriteFile("T:\\a.txt", "x");
-    EXPECT_TRUE(RenameFile("T:\\a.txt", "T:\\A.TXT"));
-    EXPECT_EQ(Names(drive), std::vector<std::string>{"A.TXT"});
+    EXPECT_TRUE(RenameFile("T:\\a.dll.old", "T:\\A.DLL.OLD"));
+    EXPECT_EQ(Names(drive), std::vector<std::string>{"A.DLL.OLD"});
 }
 
 TEST_F(FileSystemOnDrive, ReadOnlyFilesResistRemovalAndOverwriting)
@@ -108,40 +95,28 @@ TEST_F(FileSystemOnDrive, MissingFilesAndFoldersAreNoFiles)
     EXPECT_FALSE(RemoveFile("T:\\missing"));
     EXPECT_FALSE(IsReadOnly("T:\\missing"));
     EXPECT_FALSE(ClearReadOnly("T:\\missing"));
+    EXPECT_EQ(ReplaceWholeFile("T:\\none\\f.bin", "x"), WriteResult::CannotCreate);
+    EXPECT_EQ(ReplaceWholeFile("T:\\dir", "x"), WriteResult::CannotCreate);
+    EXPECT_FALSE(CopyFileOver("T:\\missing.bpl", "T:\\other.bpl"));
+    EXPECT_EQ(Find("T:\\dir"), EntryKind::Folder);
+    EXPECT_EQ(Names(drive), std::vector<std::string>{"dir"});
 }
 
-TEST_F(FileSystemOnDrive, CopyCarriesBytesAndReadOnlyState)
+TEST_F(FileSystemOnDrive, WholeFilesAndCopiesKeepEveryByte)
 {
     const std::string bytes("MZ\0\0idapi32.dll\0\xff", 18);
-    env.WriteFile("T:\\src.bpl", bytes);
+    ASSERT_EQ(ReplaceWholeFile("T:\\src.bpl", bytes), WriteResult::Ok);
+    EXPECT_FALSE(IsReadOnly("T:\\src.bpl"));
     ASSERT_TRUE(SetReadOnly("T:\\src.bpl"));
     // ".." is resolved by name, as Windows does, so T:\Bin need not exist.
     EXPECT_TRUE(CopyFileOver("T:\\src.bpl", "T:\\Bin\\..\\dst.bpl"));
-    EXPECT_EQ(env.ReadFile("T:\\dst.bpl"), bytes);
-    EXPECT_TRUE(IsReadOnly("T:\\dst.bpl"));
-    EXPECT_FALSE(CopyFileOver("T:\\missing.bpl", "T:\\other.bpl"));
-    EXPECT_FALSE(FileExists("T:\\other.bpl"));
-}
-
-TEST_F(FileSystemOnDrive, WholeFilesKeepZeroBytesAndLength)
-{
-    const std::string bytes("a\0b\0\0c", 6);
-    ASSERT_EQ(ReplaceWholeFile("T:\\f.bin", bytes), WriteResult::Ok);
     std::string image = "stale";
-    ASSERT_EQ(ReadWholeFile("T:\\f.bin", image), ReadResult::Ok);
+    ASSERT_EQ(ReadWholeFile("T:\\dst.bpl", image), ReadResult::Ok);
     EXPECT_EQ(image, bytes);
-    ASSERT_EQ(ReplaceWholeFile("T:\\f.bin", ""), WriteResult::Ok);
-    ASSERT_EQ(ReadWholeFile("T:\\f.bin", image), ReadResult::Ok);
-    EXPECT_EQ(image, "");
-    EXPECT_FALSE(IsReadOnly("T:\\f.bin"));
-    EXPECT_EQ(Names(drive), std::vector<std::string>{"f.bin"});
-}
+    EXPECT_TRUE(IsReadOnly("T:\\dst.bpl"));
 
-TEST_F(FileSystemOnDrive, ReplaceFailsWithoutAFolderOrOnAFolder)
-{
-    EXPECT_EQ(ReplaceWholeFile("T:\\none\\f.bin", "x"), WriteResult::CannotCreate);
-    ASSERT_TRUE(CreateFolder("T:\\dir"));
-    EXPECT_EQ(ReplaceWholeFile("T:\\dir", "x"), WriteResult::CannotCreate);
-    EXPECT_EQ(Find("T:\\dir"), EntryKind::Folder);
-    EXPECT_EQ(Names(drive), std::vector<std::string>{"dir"});
+    ASSERT_EQ(ReplaceWholeFile("T:\\empty.bin", ""), WriteResult::Ok);
+    ASSERT_EQ(ReadWholeFile("T:\\empty.bin", image), ReadResult::Ok);
+    EXPECT_EQ(image, "");
+    EXPECT_EQ(Names(drive), (std::vector<std::string>{"dst.bpl", "empty.bin", "src.bpl"}));
 }
