@@ -31,14 +31,6 @@ const Expected Environments[] = {
     {Environment::CPP4, "C++Builder 4", "\\Lib\\CPP4", false},
 };
 
-const Expected& ExpectedFor(Environment environment)
-{
-    for (const Expected& expected : Environments)
-        if (expected.environment == environment)
-            return expected;
-    throw std::logic_error("unknown environment");
-}
-
 class SetupDefaults : public testing::Test
 {
 protected:
@@ -52,14 +44,14 @@ protected:
         fields.environment = environment;
         ApplyEnvironment(profile, fields, report);
     }
+    // Choosing Install or Remove on the design environment page.
+    void Recompute(StepChoice design)
+    {
+        fields.design = design;
+        UpdateDesignDefaults(profile, fields, report);
+    }
     std::string P() const { return machine->ProductDir(); }
     static std::string R(Environment e) { return InstalledEnvironments::EnvironmentDir(e); }
-    std::string Proposal(Environment e, const std::string& stored) const
-    {
-        const Expected& expected = ExpectedFor(e);
-        return P() + expected.libSubfolder + ";" + P() + "\\Lib\\Src;" + stored +
-               (expected.addsDelphi2Folder ? ";" + R(e) + "\\Lib\\Delphi2" : "");
-    }
 
     TestEnvironment testEnvironment;
     std::unique_ptr<InstalledEnvironments> machine;
@@ -74,12 +66,16 @@ class EachEnvironment : public SetupDefaults, public testing::WithParamInterface
 
 } // namespace
 
-TEST_P(EachEnvironment, FillsProfileAndDefaultsFromTheInstalledMachine)
+TEST_P(EachEnvironment, FillsProfileAndDefaultsThenChoosesInstallOrSkipByTheSearchPath)
 {
     Install();
     const Environment e = GetParam().environment;
     const std::string r = R(e);
     const std::string l = GetParam().libSubfolder;
+    const auto proposal = [&](const std::string& stored) {
+        return P() + l + ";" + P() + "\\Lib\\Src;" + stored +
+               (GetParam().addsDelphi2Folder ? ";" + r + "\\Lib\\Delphi2" : "");
+    };
     Choose(e);
 
     EXPECT_EQ(report.events, std::vector<std::string>{});
@@ -113,19 +109,25 @@ TEST_P(EachEnvironment, FillsProfileAndDefaultsFromTheInstalledMachine)
     EXPECT_EQ(fields.patchedFolder, P() + l);
     EXPECT_TRUE(fields.generate);
     EXPECT_EQ(fields.design, StepChoice::Install);
-    EXPECT_EQ(fields.libraryPath, Proposal(e, InstalledEnvironments::SeededSearchPath(e)));
-}
+    EXPECT_EQ(fields.libraryPath, proposal(InstalledEnvironments::SeededSearchPath(e)));
 
-TEST_P(EachEnvironment, SkipsWhenTheStoredSearchPathAlreadyHoldsTheEngine)
-{
-    Install();
-    const Environment e = GetParam().environment;
+    // The engine's folder in other letter case is not the engine's folder.
+    std::string upper = P();
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    machine->SetSearchPath(e, upper + l + ";$(DELPHI)\\Lib");
+    Choose(e);
+    EXPECT_EQ(fields.design, StepChoice::Install);
+    EXPECT_EQ(fields.libraryPath, proposal(upper + l + ";$(DELPHI)\\Lib"));
+
+    // Anywhere in the stored path, even inside a longer name, it selects Skip.
     const std::string stored = "$(DELPHI)\\Lib;X" + P() + "Old\\Lib";
     machine->SetSearchPath(e, stored);
     fields.design = StepChoice::Remove;
     Choose(e);
     EXPECT_EQ(fields.design, StepChoice::Skip);
     EXPECT_EQ(fields.libraryPath, stored);
+    EXPECT_TRUE(report.events.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(SetupDefaults, EachEnvironment, testing::ValuesIn(Environments),
@@ -137,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(SetupDefaults, EachEnvironment, testing::ValuesIn(Envir
                              return name;
                          });
 
-TEST_F(SetupDefaults, Delphi2WithoutComponentLibraryValueUsesTheEnvironmentsOwn)
+TEST_F(SetupDefaults, Delphi2ComponentLibraryDefaultsAndMacros)
 {
     MachineSetup setup;
     setup.componentLibraryValues = false;
@@ -147,15 +149,9 @@ TEST_F(SetupDefaults, Delphi2WithoutComponentLibraryValueUsesTheEnvironmentsOwn)
     EXPECT_EQ(fields.originalFiles,
               (std::vector<std::string>{r + "\\Lib\\BDE.dcu", r + "\\Bin\\CmpLib32.dcl"}));
     EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\CmpLib32.dcl");
-}
 
-TEST_F(SetupDefaults, ComponentLibraryMacrosExpandOnlyInTheirOwnSpellings)
-{
-    Install();
-    const std::string r = R(Environment::Delphi2);
     machine->SetComponentLibrary(Environment::Delphi2, "$(DELPHI)\\Lib\\Mine.dcl");
     Choose(Environment::Delphi2);
-    EXPECT_EQ(profile.CurrentComplib, r + "\\Lib\\Mine.dcl");
     EXPECT_EQ(fields.originalFiles.back(), r + "\\Lib\\Mine.dcl");
     EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\Mine.dcl");
 
@@ -163,11 +159,15 @@ TEST_F(SetupDefaults, ComponentLibraryMacrosExpandOnlyInTheirOwnSpellings)
     Choose(Environment::Delphi2);
     EXPECT_EQ(fields.originalFiles.back(), "$(Delphi)\\Lib\\Mine.dcl");
 
-    // Every macro of both environments stands for the environment's folder.
+    // Every macro of both environments stands for the environment's folder; the default of
+    // C++Builder 1 is its own file.
     const std::string cb = R(Environment::CPP1);
+    Choose(Environment::CPP1);
+    EXPECT_EQ(fields.originalFiles.back(), cb + "\\Bin\\CmpLib32.ccl");
     machine->SetComponentLibrary(Environment::CPP1, "$(bcb)\\a;$(delphi)\\b;$(BCB)\\c");
     Choose(Environment::CPP1);
     EXPECT_EQ(profile.CurrentComplib, cb + "\\a;" + cb + "\\b;" + cb + "\\c");
+    EXPECT_TRUE(report.events.empty());
 }
 
 TEST_F(SetupDefaults, MissingEngineKeyIsReportedAndLeavesTheEngineFolderEmpty)
@@ -205,30 +205,25 @@ TEST_F(SetupDefaults, EnvironmentNotInstalledIsReportedTwiceAndKeepsEarlierField
     EXPECT_EQ(fields.patchedFolder, P() + "\\Lib\\Delphi4");
 }
 
+// Choosing the environment ends at the missing key with its notice; recomputing for Remove
+// sets the component library first, then gives the same notice.
 TEST_F(SetupDefaults, MissingLibraryKeyEndsTheCallWithOneNotice)
 {
     Install();
-    machine->RemoveLibraryKey(Environment::CPP4);
+    machine->RemoveLibraryKey(Environment::CPP1);
     fields.design = StepChoice::Remove;
     const std::string shown = fields.libraryPath;
-    Choose(Environment::CPP4);
-    EXPECT_EQ(report.notices, std::vector<std::string>{"C++Builder 4" + NotInstalled});
-    EXPECT_EQ(fields.explorerPath, R(Environment::CPP4) + "\\Bin\\DBX40.BPL");
+    Choose(Environment::CPP1);
+    EXPECT_EQ(report.notices, std::vector<std::string>{"C++Builder 1.0" + NotInstalled});
+    EXPECT_EQ(fields.explorerPath, R(Environment::CPP1) + "\\Bin\\DBX.DLL");
     EXPECT_EQ(fields.design, StepChoice::Remove);
     EXPECT_EQ(fields.libraryPath, shown);
-}
 
-TEST_F(SetupDefaults, EngineInOtherLetterCaseCountsAsAbsent)
-{
-    Install();
-    std::string upper = P();
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const std::string stored = upper + "\\Lib\\Delphi5;$(DELPHI)\\Lib";
-    machine->SetSearchPath(Environment::Delphi5, stored);
-    Choose(Environment::Delphi5);
-    EXPECT_EQ(fields.design, StepChoice::Install);
-    EXPECT_EQ(fields.libraryPath, Proposal(Environment::Delphi5, stored));
+    fields.complib = "C:\\x.ccl";
+    Recompute(StepChoice::Remove);
+    EXPECT_EQ(report.notices, std::vector<std::string>(2, "C++Builder 1.0" + NotInstalled));
+    EXPECT_EQ(fields.complib, R(Environment::CPP1) + "\\Bin\\CmpLib32.ccl");
+    EXPECT_EQ(fields.libraryPath, shown);
 }
 
 TEST_F(SetupDefaults, GenerateIsClearedWhenTheFolderHoldsAnInterfaceAlready)
@@ -257,9 +252,8 @@ TEST_F(SetupDefaults, NonTextSearchPathRaisesTheRegistryFailure)
             registry.OpenKeyPath(InstalledEnvironments::LibraryKey(Environment::Delphi3), false));
         registry.WriteNumber("SearchPath", 7);
     }
-    fields.environment = Environment::Delphi3;
     try {
-        ApplyEnvironment(profile, fields, report);
+        Choose(Environment::Delphi3);
         FAIL() << "no exception";
     } catch (const ERegistryException& error) {
         EXPECT_STREQ(error.what(), "Invalid data type for 'SearchPath'");
@@ -278,42 +272,19 @@ TEST_F(SetupDefaults, RemoveAndInstallRecomputeFromTheRegistryNotTheField)
     ASSERT_EQ(fields.design, StepChoice::Skip);
 
     fields.libraryPath = "typed by hand";
-    fields.design = StepChoice::Remove;
-    UpdateDesignDefaults(profile, fields, report);
+    Recompute(StepChoice::Remove);
     EXPECT_EQ(fields.libraryPath, "$(DELPHI)\\LIB;" + r + "\\Lib\\Delphi2");
     EXPECT_EQ(fields.complib, r + "\\Bin\\CmpLib32.dcl");
     EXPECT_TRUE(fields.complibEnabled);
 
-    fields.design = StepChoice::Install;
-    UpdateDesignDefaults(profile, fields, report);
+    Recompute(StepChoice::Install);
     EXPECT_EQ(fields.libraryPath, stored);
     EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\CmpLib32.dcl");
 
     machine->SetSearchPath(e, "$(DELPHI)\\LIB");
-    fields.design = StepChoice::Remove;
-    UpdateDesignDefaults(profile, fields, report);
+    Recompute(StepChoice::Remove);
     EXPECT_EQ(fields.libraryPath, "$(DELPHI)\\LIB");
     EXPECT_TRUE(report.notices.empty());
-}
-
-TEST_F(SetupDefaults, RecomputingWithoutLibraryKeySetsComponentLibraryAndReports)
-{
-    Install();
-    Choose(Environment::CPP1);
-    machine->RemoveLibraryKey(Environment::CPP1);
-    fields.libraryPath = "kept";
-    fields.design = StepChoice::Remove;
-    UpdateDesignDefaults(profile, fields, report);
-    EXPECT_EQ(report.notices, std::vector<std::string>{"C++Builder 1.0" + NotInstalled});
-    EXPECT_EQ(fields.complib, R(Environment::CPP1) + "\\Bin\\CmpLib32.ccl");
-    EXPECT_EQ(fields.libraryPath, "kept");
-
-    Choose(Environment::Delphi4);
-    fields.design = StepChoice::Install;
-    fields.complib = "C:\\x.dcl";
-    UpdateDesignDefaults(profile, fields, report);
-    EXPECT_EQ(fields.complib, "(not applicable)");
-    EXPECT_FALSE(fields.complibEnabled);
 }
 
 // Install becoming selected recomputes the component library even when the environment's own
@@ -334,12 +305,13 @@ TEST_F(SetupDefaults, InstallBecomingSelectedRecomputesTheComponentLibrary)
     EXPECT_FALSE(fields.complibEnabled);
 }
 
+// With no environment chosen there is no library key: the field keeps its text rather than
+// showing a proposal made of the bare engine subfolders.
 TEST_F(SetupDefaults, RecomputingBeforeAnyEnvironmentIsChosenLeavesTheSearchPath)
 {
     Install();
     const std::string shown = fields.libraryPath;
-    fields.design = StepChoice::Install;
-    UpdateDesignDefaults(profile, fields, report);
+    Recompute(StepChoice::Install);
     EXPECT_EQ(fields.libraryPath, shown);
     EXPECT_EQ(fields.complib, "(not applicable)");
     EXPECT_TRUE(report.events.empty());

@@ -8,38 +8,29 @@ namespace
 const std::string P = "C:\\Program Files\\Quillon\\Tessarium";
 const std::string R = "C:\\Program Files\\Borland\\Delphi 3";
 
-EnvironmentProfile Profile(const std::string& libSubfolder)
+std::string Proposal(const std::string& searchPath, Environment environment)
 {
     EnvironmentProfile profile;
     profile.ProductDir = P;
     profile.EnvironmentDir = R;
-    profile.LibSubfolder = libSubfolder;
-    return profile;
+    profile.LibSubfolder = "\\Lib\\X";
+    return SearchPathInstallProposal(searchPath, profile, environment);
 }
 
 } // namespace
 
-TEST(SearchPathRules, InstallPutsEngineFoldersFirstAndKeepsMacrosAsStored)
+TEST(SearchPathRules, InstallPutsEngineFoldersFirstAndDelphi3To5AddTheirDelphi2Folder)
 {
-    EXPECT_EQ(SearchPathInstallProposal("$(DELPHI)\\LIB", Profile("\\Lib\\Delphi2"),
-                                        Environment::Delphi2),
-              P + "\\Lib\\Delphi2;" + P + "\\Lib\\Src;$(DELPHI)\\LIB");
-    EXPECT_EQ(SearchPathInstallProposal("$(BCB)\\Lib", Profile("\\Lib\\CPP4"), Environment::CPP4),
-              P + "\\Lib\\CPP4;" + P + "\\Lib\\Src;$(BCB)\\Lib");
-}
-
-TEST(SearchPathRules, InstallForDelphi3To5AppendsTheEnvironmentsDelphi2Folder)
-{
+    const std::string front = P + "\\Lib\\X;" + P + "\\Lib\\Src;";
+    for (Environment environment : {Environment::Delphi2, Environment::CPP1, Environment::CPP4})
+        EXPECT_EQ(Proposal("$(DELPHI)\\LIB", environment), front + "$(DELPHI)\\LIB");
     for (Environment environment :
-         {Environment::Delphi3, Environment::Delphi4, Environment::Delphi5}) {
-        EXPECT_EQ(SearchPathInstallProposal("$(DELPHI)\\Lib", Profile("\\Lib\\X"), environment),
-                  P + "\\Lib\\X;" + P + "\\Lib\\Src;$(DELPHI)\\Lib;" + R + "\\Lib\\Delphi2");
-    }
+         {Environment::Delphi3, Environment::Delphi4, Environment::Delphi5})
+        EXPECT_EQ(Proposal("$(DELPHI)\\Lib", environment),
+                  front + "$(DELPHI)\\Lib;" + R + "\\Lib\\Delphi2");
     // An empty search path leaves an empty entry before the appended folder.
-    EXPECT_EQ(SearchPathInstallProposal("", Profile("\\Lib\\Delphi3"), Environment::Delphi3),
-              P + "\\Lib\\Delphi3;" + P + "\\Lib\\Src;;" + R + "\\Lib\\Delphi2");
-    EXPECT_EQ(SearchPathInstallProposal("", Profile("\\Lib\\CPP"), Environment::CPP1),
-              P + "\\Lib\\CPP;" + P + "\\Lib\\Src;");
+    EXPECT_EQ(Proposal("", Environment::Delphi3), front + ";" + R + "\\Lib\\Delphi2");
+    EXPECT_EQ(Proposal("", Environment::CPP1), front);
 }
 
 TEST(SearchPathRules, EngineIsFoundOnlyInItsOwnLetterCaseAndNeverWhenEmpty)
@@ -48,26 +39,19 @@ TEST(SearchPathRules, EngineIsFoundOnlyInItsOwnLetterCaseAndNeverWhenEmpty)
     EXPECT_TRUE(SearchPathHasEngine("A;X" + P + "Old\\Lib", P)); // inside a longer name
     EXPECT_FALSE(SearchPathHasEngine("A;C:\\PROGRAM FILES\\QUILLON\\TESSARIUM\\Lib", P));
     EXPECT_FALSE(SearchPathHasEngine("A;B", ""));
-    EXPECT_FALSE(SearchPathHasEngine("", ""));
 }
 
-TEST(SearchPathRules, RemovalLeavesForeignEntriesAndTheDelphi2Folder)
+TEST(SearchPathRules, RemovalCutsEachOccurrenceUpToItsSeparator)
 {
-    const std::string installed =
-        P + "\\Lib\\Delphi3;" + P + "\\Lib\\Src;$(DELPHI)\\Lib;" + R + "\\Lib\\Delphi2";
-    EXPECT_EQ(SearchPathRemoval(installed, P), "$(DELPHI)\\Lib;" + R + "\\Lib\\Delphi2");
-}
-
-TEST(SearchPathRules, RemovalOfTheLastEntryKeepsTheSeparatorBeforeIt)
-{
+    EXPECT_EQ(SearchPathRemoval(P + "\\Lib\\Delphi3;" + P + "\\Lib\\Src;$(DELPHI)\\Lib;" + R +
+                                    "\\Lib\\Delphi2",
+                                P),
+              "$(DELPHI)\\Lib;" + R + "\\Lib\\Delphi2");
+    // The ";" before a deleted last entry stays.
     EXPECT_EQ(SearchPathRemoval("A;" + P + "\\Lib;B;" + P + "\\Lib\\Src", P), "A;B;");
     EXPECT_EQ(SearchPathRemoval(P, P), "");
-}
-
-TEST(SearchPathRules, RemovalCutsFromTheOccurrenceAndIgnoresOtherLetterCase)
-{
-    const std::string upper = "C:\\PROGRAM FILES\\QUILLON\\TESSARIUM";
     EXPECT_EQ(SearchPathRemoval("A;X" + P + "\\Lib;B", P), "A;XB");
-    EXPECT_EQ(SearchPathRemoval("A;" + upper + "\\Lib", P), "A;" + upper + "\\Lib");
+    const std::string upper = "A;C:\\PROGRAM FILES\\QUILLON\\TESSARIUM\\Lib";
+    EXPECT_EQ(SearchPathRemoval(upper, P), upper);
     EXPECT_EQ(SearchPathRemoval("A;B", ""), "A;B");
 }

@@ -10,50 +10,60 @@
 namespace
 {
 
-// One environment as an installer would leave it.
+// One environment as an installer would leave it, and what the engine brings for it.
 struct Layout {
     Environment environment;
     const char* installationKey;
-    const char* libraryKey;
     const char* searchPathValue;
-    const char* rootDir;
+    const char* rootDir; // R
     const char* searchPath;
-    const char* componentLibrary; // registry text, "" when the environment has none
-    const char* engineFolder;     // below P
-    const char* demoProject;      // below P
+    const char* componentLibrary;            // registry text, "" when the environment has none
+    std::vector<const char*> originals;      // original interface files below R
+    const char* systemPackage;               // database package in the system folder, or ""
+    std::vector<const char*> tools;          // Database Explorer and Query Builder DLLs below R
+    const char* engineFolder;                // below P
+    const char* demoProject;                 // below P
+    std::vector<const char*> enginePackages; // below P
 };
 
+// clang-format off
 const Layout Layouts[] = {
-    {Environment::Delphi2, "Software\\Borland\\Delphi\\2.0",
-     "Software\\Borland\\Delphi\\2.0\\Library", "SearchPath",
+    {Environment::Delphi2, "Software\\Borland\\Delphi\\2.0", "SearchPath",
      "C:\\Program Files\\Borland\\Delphi 2.0", "$(DELPHI)\\LIB", "$(DELPHI)\\Bin\\CmpLib32.dcl",
-     "\\Lib\\Delphi2", "\\Demo\\Delphi2\\Demo.dpr"},
-    {Environment::Delphi3, "Software\\Borland\\Delphi\\3.0",
-     "Software\\Borland\\Delphi\\3.0\\Library", "SearchPath",
+     {"\\Lib\\BDE.dcu"}, "", {"\\Bin\\DBX.DLL", "\\Bin\\VQBLib32.DLL"},
+     "\\Lib\\Delphi2", "\\Demo\\Delphi2\\Demo.dpr", {}},
+    {Environment::Delphi3, "Software\\Borland\\Delphi\\3.0", "SearchPath",
      "C:\\Program Files\\Borland\\Delphi 3", "$(DELPHI)\\Lib;$(DELPHI)\\Bin;$(DELPHI)\\Imports", "",
-     "\\Lib\\Delphi3", "\\Demo\\Delphi3\\Demo.dpr"},
-    {Environment::Delphi4, "Software\\Borland\\Delphi\\4.0",
-     "Software\\Borland\\Delphi\\4.0\\Library", "Search Path",
+     {"\\Lib\\BDE.dcu"}, "\\VCLDB30.dpl", {"\\Bin\\DBX30.DPL", "\\Bin\\VQBLib32.dll"},
+     "\\Lib\\Delphi3", "\\Demo\\Delphi3\\Demo.dpr", {"\\Lib\\Delphi3\\VCLDB30.dpl"}},
+    {Environment::Delphi4, "Software\\Borland\\Delphi\\4.0", "Search Path",
      "C:\\Program Files\\Borland\\Delphi4",
      "$(DELPHI)\\Lib;$(DELPHI)\\Bin;$(DELPHI)\\Imports;$(DELPHI)\\Projects\\Bpl", "",
-     "\\Lib\\Delphi4", "\\Demo\\Delphi4\\Demo.dpr"},
-    {Environment::Delphi5, "Software\\Borland\\Delphi\\5.0",
-     "Software\\Borland\\Delphi\\5.0\\Library", "Search Path", "D:\\Borland\\Delphi5",
+     {"\\Lib\\BDE.dcu"}, "\\VCLDB40.bpl", {"\\Bin\\DBX40.BPL"},
+     "\\Lib\\Delphi4", "\\Demo\\Delphi4\\Demo.dpr", {"\\Lib\\Delphi4\\VCLDB40.bpl"}},
+    {Environment::Delphi5, "Software\\Borland\\Delphi\\5.0", "Search Path", "D:\\Borland\\Delphi5",
      "$(DELPHI)\\Lib;$(DELPHI)\\Bin;$(DELPHI)\\Imports;$(DELPHI)\\Projects\\Bpl", "",
-     "\\Lib\\Delphi5", "\\Demo\\Delphi5\\Demo.dpr"},
-    {Environment::CPP1, "Software\\Borland\\C++Builder\\1.0",
-     "Software\\Borland\\C++Builder\\1.0\\Library", "SearchPath",
+     {"\\Lib\\BDE.dcu"}, "\\VCLBDE50.bpl", {"\\Bin\\DBX50.BPL"},
+     "\\Lib\\Delphi5", "\\Demo\\Delphi5\\Demo.dpr", {"\\Lib\\Delphi5\\VCLBDE50.bpl"}},
+    {Environment::CPP1, "Software\\Borland\\C++Builder\\1.0", "SearchPath",
      "C:\\Program Files\\Borland\\CBuilder", "$(BCB)\\LIB;$(BCB)\\LIB\\OBJ",
-     "$(BCB)\\Bin\\CmpLib32.ccl", "\\Lib\\CPP", "\\Demo\\CPP\\Demo.mak"},
-    {Environment::CPP3, "Software\\Borland\\C++Builder\\3.0",
-     "Software\\Borland\\C++Builder\\3.0\\Library", "Search Path",
+     "$(BCB)\\Bin\\CmpLib32.ccl",
+     {"\\Lib\\Obj\\BDE.dcu", "\\Lib\\VCL.lib", "\\Lib\\VCLd.lib"}, "",
+     {"\\Bin\\DBX.DLL", "\\Bin\\VQBLib32.DLL"}, "\\Lib\\CPP", "\\Demo\\CPP\\Demo.mak", {}},
+    {Environment::CPP3, "Software\\Borland\\C++Builder\\3.0", "Search Path",
      "C:\\Program Files\\Borland\\CBuilder3", "$(BCB)\\Lib;$(BCB)\\Lib\\Obj;$(BCB)\\Bin", "",
-     "\\Lib\\CPP3", "\\Demo\\CPP3\\Demo.mak"},
-    {Environment::CPP4, "Software\\Borland\\C++Builder\\4.0",
-     "Software\\Borland\\C++Builder\\4.0\\Library", "Search Path",
+     {"\\Lib\\Obj\\BDE.dcu", "\\Lib\\Release\\VCLDB35.lib", "\\Lib\\Debug\\VCLDB35.lib"},
+     "\\VCLDB35.bpl", {"\\Bin\\DBX35.BPL"}, "\\Lib\\CPP3", "\\Demo\\CPP3\\Demo.mak",
+     {"\\Lib\\CPP3\\VCLDB35.bpl", "\\Lib\\CPP3\\Release\\VCLDB35.lib",
+      "\\Lib\\CPP3\\Debug\\VCLDB35.lib"}},
+    {Environment::CPP4, "Software\\Borland\\C++Builder\\4.0", "Search Path",
      "C:\\Program Files\\Borland\\CBuilder4", "$(BCB)\\Lib;$(BCB)\\Lib\\Obj;$(BCB)\\Bin", "",
-     "\\Lib\\CPP4", "\\Demo\\CPP4\\Demo.mak"},
+     {"\\Lib\\Obj\\BDE.dcu", "\\Lib\\Release\\VCLDB40.lib", "\\Lib\\Debug\\VCLDB40.lib"},
+     "\\VCLDB40.bpl", {"\\Bin\\DBX40.BPL"}, "\\Lib\\CPP4", "\\Demo\\CPP4\\Demo.mak",
+     {"\\Lib\\CPP4\\VCLDB40.bpl", "\\Lib\\CPP4\\Release\\VCLDB40.lib",
+      "\\Lib\\CPP4\\Debug\\VCLDB40.lib"}},
 };
+// clang-format on
 
 const Layout& LayoutOf(Environment environment)
 {
@@ -63,29 +73,21 @@ const Layout& LayoutOf(Environment environment)
     throw std::logic_error("unknown environment");
 }
 
-bool IsDelphi2OrBuilder1(Environment environment)
+// Every spelling the patcher knows, one it must leave alone ("IDAPI32.dll"), the BDE's registry
+// fragment, and NUL bytes, which are ordinary content.
+std::string OriginalContent(const std::string& windowsPath)
 {
-    return environment == Environment::Delphi2 || environment == Environment::CPP1;
-}
-
-RegistryRoot RootOf(bool localMachine)
-{
-    return localMachine ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+    return "ORIGINAL " + FileNamePart(windowsPath) + std::string("\0\x01", 2) +
+           "idapi32.dll|IDAPI32.DLL|Idapi32.dll|idapi32.DLL|IDAPI32.dll" + std::string("\0", 1) +
+           "Software\\Borland\\Database Engine" + std::string("\0\xff\0", 3) +
+           "qts3235.dll|QTS3230.DLL|end";
 }
 
 void RemoveKey(bool localMachine, const std::string& key)
 {
     TRegistry registry;
-    registry.SelectRoot(RootOf(localMachine));
+    registry.SelectRoot(localMachine ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser);
     registry.RemoveKeyTree(key);
-}
-
-void RemoveValue(bool localMachine, const std::string& key, const std::string& name)
-{
-    TRegistry registry;
-    registry.SelectRoot(RootOf(localMachine));
-    if (registry.OpenKeyPath(key, false))
-        registry.RemoveValue(name);
 }
 
 } // namespace
@@ -97,16 +99,32 @@ std::vector<Environment> AllEnvironments()
 }
 
 InstalledEnvironments::InstalledEnvironments(TestEnvironment& environment, MachineSetup setup)
-    : environment_(environment), setup_(std::move(setup))
+    : setup_(std::move(setup))
 {
-    // Delphi 5 lives on a second drive, as it often did.
-    environment_.AddDrive('d');
+    environment.AddDrive('d'); // Delphi 5 lives on a second drive, as it often did
+    const std::string p = ProductDir();
     if (setup_.engineKey)
-        SetEngineRoot(setup_.productDir);
-    if (setup_.engineFiles)
-        SeedEngine();
-    for (Environment installed : setup_.environments)
-        SeedEnvironment(installed);
+        WriteValue(true, EngineKey(), "RootDir", p);
+    CreatePath(p + "\\Lib\\Src");
+    for (const Layout& layout : Layouts) {
+        CreatePath(p + layout.engineFolder);
+        environment.WriteFile(p + layout.demoProject, "program Demo;\r\n");
+        for (const char* package : layout.enginePackages)
+            environment.WriteFile(p + package, "ENGINE PACKAGE " + FileNamePart(package) +
+                                                   std::string("\0QTS323x.DLL", 12));
+    }
+
+    for (Environment installed : setup_.environments) {
+        const Layout& layout = LayoutOf(installed);
+        WriteValue(true, layout.installationKey, "RootDir", layout.rootDir);
+        SetSearchPath(installed, layout.searchPath);
+        if (setup_.componentLibraryValues && *layout.componentLibrary)
+            SetComponentLibrary(installed, layout.componentLibrary);
+        for (const std::string& file : OriginalFiles(installed))
+            environment.WriteFile(file, OriginalContent(file));
+        for (const std::string& file : DesignToolFiles(installed))
+            environment.WriteFile(file, OriginalContent(file));
+    }
 }
 
 std::string InstalledEnvironments::EngineKey()
@@ -121,7 +139,7 @@ std::string InstalledEnvironments::InstallationKey(Environment environment)
 
 std::string InstalledEnvironments::LibraryKey(Environment environment)
 {
-    return LayoutOf(environment).libraryKey;
+    return InstallationKey(environment) + "\\Library";
 }
 
 std::string InstalledEnvironments::SearchPathValueName(Environment environment)
@@ -146,161 +164,34 @@ std::string InstalledEnvironments::SeededComponentLibrary(Environment environmen
 
 std::string InstalledEnvironments::ComponentLibraryFile(Environment environment)
 {
-    const std::string root = EnvironmentDir(environment);
-    if (environment == Environment::Delphi2)
-        return root + "\\Bin\\CmpLib32.dcl";
-    if (environment == Environment::CPP1)
-        return root + "\\Bin\\CmpLib32.ccl";
-    return "";
+    const std::string library = SeededComponentLibrary(environment);
+    return library.empty() ? "" : EnvironmentDir(environment) + library.substr(library.find('\\'));
 }
 
 std::vector<std::string> InstalledEnvironments::OriginalFiles(Environment environment) const
 {
-    const std::string r = EnvironmentDir(environment);
-    const std::string s = SystemDirectory();
-    switch (environment) {
-    case Environment::Delphi2:
-        return {r + "\\Lib\\BDE.dcu", ComponentLibraryFile(environment)};
-    case Environment::Delphi3:
-        return {r + "\\Lib\\BDE.dcu", s + "\\VCLDB30.dpl"};
-    case Environment::Delphi4:
-        return {r + "\\Lib\\BDE.dcu", s + "\\VCLDB40.bpl"};
-    case Environment::Delphi5:
-        return {r + "\\Lib\\BDE.dcu", s + "\\VCLBDE50.bpl"};
-    case Environment::CPP1:
-        return {r + "\\Lib\\Obj\\BDE.dcu", r + "\\Lib\\VCL.lib", r + "\\Lib\\VCLd.lib",
-                ComponentLibraryFile(environment)};
-    case Environment::CPP3:
-        return {r + "\\Lib\\Obj\\BDE.dcu", r + "\\Lib\\Release\\VCLDB35.lib",
-                r + "\\Lib\\Debug\\VCLDB35.lib", s + "\\VCLDB35.bpl"};
-    case Environment::CPP4:
-        return {r + "\\Lib\\Obj\\BDE.dcu", r + "\\Lib\\Release\\VCLDB40.lib",
-                r + "\\Lib\\Debug\\VCLDB40.lib", s + "\\VCLDB40.bpl"};
-    }
-    return {};
+    const Layout& layout = LayoutOf(environment);
+    std::vector<std::string> files;
+    for (const char* file : layout.originals)
+        files.push_back(layout.rootDir + std::string(file));
+    if (*layout.componentLibrary)
+        files.push_back(ComponentLibraryFile(environment));
+    if (*layout.systemPackage)
+        files.push_back(SystemDirectory() + layout.systemPackage);
+    return files;
 }
 
 std::vector<std::string> InstalledEnvironments::DesignToolFiles(Environment environment)
 {
-    const std::string r = EnvironmentDir(environment);
-    switch (environment) {
-    case Environment::Delphi2:
-    case Environment::CPP1:
-        return {r + "\\Bin\\DBX.DLL", r + "\\Bin\\VQBLib32.DLL"};
-    case Environment::Delphi3:
-        return {r + "\\Bin\\DBX30.DPL", r + "\\Bin\\VQBLib32.dll"};
-    case Environment::Delphi4:
-        return {r + "\\Bin\\DBX40.BPL"};
-    case Environment::Delphi5:
-        return {r + "\\Bin\\DBX50.BPL"};
-    case Environment::CPP3:
-        return {r + "\\Bin\\DBX35.BPL"};
-    case Environment::CPP4:
-        return {r + "\\Bin\\DBX40.BPL"};
-    }
-    return {};
-}
-
-std::vector<std::string> InstalledEnvironments::EnginePackageFiles(Environment environment) const
-{
-    const std::string p = ProductDir();
-    switch (environment) {
-    case Environment::Delphi3:
-        return {p + "\\Lib\\Delphi3\\VCLDB30.dpl"};
-    case Environment::Delphi4:
-        return {p + "\\Lib\\Delphi4\\VCLDB40.bpl"};
-    case Environment::Delphi5:
-        return {p + "\\Lib\\Delphi5\\VCLBDE50.bpl"};
-    case Environment::CPP3:
-        return {p + "\\Lib\\CPP3\\VCLDB35.bpl", p + "\\Lib\\CPP3\\Release\\VCLDB35.lib",
-                p + "\\Lib\\CPP3\\Debug\\VCLDB35.lib"};
-    case Environment::CPP4:
-        return {p + "\\Lib\\CPP4\\VCLDB40.bpl", p + "\\Lib\\CPP4\\Release\\VCLDB40.lib",
-                p + "\\Lib\\CPP4\\Debug\\VCLDB40.lib"};
-    default:
-        return {};
-    }
-}
-
-std::vector<std::string> InstalledEnvironments::MarkedPackageTargets(Environment environment)
-{
-    const std::string r = EnvironmentDir(environment);
-    if (environment == Environment::CPP3)
-        return {r + "\\Lib\\Release\\vcldb35.lib", r + "\\Lib\\Debug\\vcldb35.lib"};
-    if (environment == Environment::CPP4)
-        return {r + "\\Lib\\Release\\vcldb40.lib", r + "\\Lib\\Debug\\vcldb40.lib"};
-    return {};
-}
-
-std::string InstalledEnvironments::OriginalContent(const std::string& windowsPath)
-{
-    // Every spelling the patcher knows, one it must leave alone ("IDAPI32.dll"), the BDE's
-    // registry fragment, and NUL bytes, which are ordinary content.
-    std::string content = "ORIGINAL ";
-    content += FileNamePart(windowsPath);
-    content += std::string("\0\x01", 2);
-    content += "idapi32.dll|IDAPI32.DLL|Idapi32.dll|idapi32.DLL|IDAPI32.dll";
-    content += std::string("\0", 1);
-    content += "Software\\Borland\\Database Engine";
-    content += std::string("\0\xff\0", 3);
-    content += "qts3235.dll|QTS3230.DLL|end";
-    return content;
-}
-
-std::string InstalledEnvironments::EnginePackageContent(const std::string& windowsPath)
-{
-    return "ENGINE PACKAGE " + FileNamePart(windowsPath) + std::string("\0QTS323x.DLL", 12);
-}
-
-void InstalledEnvironments::SeedEngine() const
-{
-    const std::string p = ProductDir();
-    CreatePath(p + "\\Lib\\Src");
-    for (const Layout& layout : Layouts) {
-        CreatePath(p + layout.engineFolder);
-        environment_.WriteFile(p + layout.demoProject, "program Demo;\r\n");
-        for (const std::string& file : EnginePackageFiles(layout.environment))
-            environment_.WriteFile(file, EnginePackageContent(file));
-    }
-}
-
-void InstalledEnvironments::SeedEnvironment(Environment environment) const
-{
-    const Layout& layout = LayoutOf(environment);
-    if (setup_.environmentKeys)
-        SetEnvironmentRoot(environment, layout.rootDir);
-    if (setup_.libraryKeys) {
-        SetSearchPath(environment, layout.searchPath);
-        if (setup_.componentLibraryValues && IsDelphi2OrBuilder1(environment))
-            SetComponentLibrary(environment, layout.componentLibrary);
-    }
-    if (setup_.environmentFiles) {
-        CreatePath(std::string(layout.rootDir) + "\\Bin");
-        const std::string system = SystemDirectory();
-        for (const std::string& file : OriginalFiles(environment)) {
-            const bool inSystem = file.compare(0, system.size(), system) == 0;
-            if (!inSystem || setup_.systemFiles)
-                environment_.WriteFile(file, OriginalContent(file));
-        }
-        for (const std::string& file : DesignToolFiles(environment))
-            environment_.WriteFile(file, OriginalContent(file));
-    }
-}
-
-void InstalledEnvironments::SetEngineRoot(const std::string& rootDir) const
-{
-    WriteValue(true, EngineKey(), "RootDir", rootDir);
+    std::vector<std::string> files;
+    for (const char* file : LayoutOf(environment).tools)
+        files.push_back(EnvironmentDir(environment) + file);
+    return files;
 }
 
 void InstalledEnvironments::RemoveEngineKey() const
 {
     RemoveKey(true, EngineKey());
-}
-
-void InstalledEnvironments::SetEnvironmentRoot(Environment environment,
-                                               const std::string& rootDir) const
-{
-    WriteValue(true, InstallationKey(environment), "RootDir", rootDir);
 }
 
 void InstalledEnvironments::RemoveEnvironmentKey(Environment environment) const
@@ -330,16 +221,11 @@ void InstalledEnvironments::SetComponentLibrary(Environment environment,
     WriteValue(false, LibraryKey(environment), "ComponentLibrary", value);
 }
 
-void InstalledEnvironments::RemoveComponentLibrary(Environment environment) const
-{
-    RemoveValue(false, LibraryKey(environment), "ComponentLibrary");
-}
-
 std::string InstalledEnvironments::ReadValue(bool localMachine, const std::string& key,
                                              const std::string& name)
 {
     TRegistry registry;
-    registry.SelectRoot(RootOf(localMachine));
+    registry.SelectRoot(localMachine ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser);
     if (!registry.OpenKeyPath(key, false) || !registry.HasValue(name))
         return "";
     return registry.ReadText(name);
@@ -349,7 +235,7 @@ void InstalledEnvironments::WriteValue(bool localMachine, const std::string& key
                                        const std::string& name, const std::string& text)
 {
     TRegistry registry;
-    registry.SelectRoot(RootOf(localMachine));
+    registry.SelectRoot(localMachine ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser);
     if (!registry.OpenKeyPath(key, true))
         throw std::runtime_error("cannot create test registry key " + key);
     registry.WriteText(name, text);
