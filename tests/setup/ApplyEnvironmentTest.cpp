@@ -170,14 +170,18 @@ TEST_F(SetupDefaults, Delphi2ComponentLibraryDefaultsAndMacros)
     EXPECT_TRUE(report.events.empty());
 }
 
-TEST_F(SetupDefaults, MissingEngineKeyIsReportedAndLeavesTheEngineFolderEmpty)
+// Engine missing: P stays empty and the proposal begins with the bare subfolders. Environment
+// missing as well: its notice comes twice, and its fields keep the earlier environment's texts.
+TEST_F(SetupDefaults, MissingEngineAndEnvironmentAreReportedAndKeepEarlierFields)
 {
     MachineSetup setup;
     setup.engineKey = false;
+    setup.environments = {Environment::Delphi3};
     Install(setup);
     const std::string patched = fields.patchedFolder;
+    const std::string engineNotice = "Quillon Tessarium" + NotInstalled;
     Choose(Environment::Delphi3);
-    EXPECT_EQ(report.notices, std::vector<std::string>{"Quillon Tessarium" + NotInstalled});
+    EXPECT_EQ(report.notices, std::vector<std::string>{engineNotice});
     EXPECT_EQ(profile.ProductDir, "");
     EXPECT_EQ(fields.patchedFolder, patched);
     EXPECT_EQ(fields.design, StepChoice::Install);
@@ -185,24 +189,17 @@ TEST_F(SetupDefaults, MissingEngineKeyIsReportedAndLeavesTheEngineFolderEmpty)
               "\\Lib\\Delphi3;\\Lib\\Src;" +
                   InstalledEnvironments::SeededSearchPath(Environment::Delphi3) + ";" +
                   R(Environment::Delphi3) + "\\Lib\\Delphi2");
-}
 
-TEST_F(SetupDefaults, EnvironmentNotInstalledIsReportedTwiceAndKeepsEarlierFields)
-{
-    MachineSetup setup;
-    setup.environments = {Environment::Delphi3};
-    Install(setup);
-    Choose(Environment::Delphi3);
     const SetupFields before = fields;
-
+    report = RecordingReport();
     Choose(Environment::Delphi4);
-    EXPECT_EQ(report.notices, std::vector<std::string>(2, "Delphi 4.0" + NotInstalled));
+    const std::string notice = "Delphi 4.0" + NotInstalled;
+    EXPECT_EQ(report.notices, (std::vector<std::string>{engineNotice, notice, notice}));
     EXPECT_EQ(profile.DisplayName, "Delphi 4.0");
     EXPECT_EQ(profile.EnvironmentDir, R(Environment::Delphi3));
     EXPECT_EQ(fields.originalFiles, before.originalFiles);
     EXPECT_EQ(fields.explorerPath, before.explorerPath);
     EXPECT_EQ(fields.libraryPath, before.libraryPath);
-    EXPECT_EQ(fields.patchedFolder, P() + "\\Lib\\Delphi4");
 }
 
 // Choosing the environment ends at the missing key with its notice; recomputing for Remove
@@ -288,31 +285,27 @@ TEST_F(SetupDefaults, RemoveAndInstallRecomputeFromTheRegistryNotTheField)
 }
 
 // Install becoming selected recomputes the component library even when the environment's own
-// defaults could not be read; when Install was selected already, nothing recomputes it.
-TEST_F(SetupDefaults, InstallBecomingSelectedRecomputesTheComponentLibrary)
+// defaults could not be read; when Install was selected already, nothing recomputes it. Before
+// any environment is chosen there is no library key: the search path keeps its text rather than
+// showing a proposal made of the bare engine subfolders.
+TEST_F(SetupDefaults, InstallBecomingSelectedRecomputesTheDesignFields)
 {
     Install();
     machine->RemoveEnvironmentKey(Environment::Delphi2);
-    Choose(Environment::Delphi2);
-    EXPECT_EQ(report.notices, std::vector<std::string>{"Delphi 2.0" + NotInstalled});
-    EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\CmpLib32.dcl");
-    EXPECT_TRUE(fields.complibEnabled);
-
-    Choose(Environment::Delphi4);
-    ASSERT_EQ(fields.design, StepChoice::Install);
-    Choose(Environment::Delphi2);
-    EXPECT_EQ(fields.complib, "(not applicable)");
-    EXPECT_FALSE(fields.complibEnabled);
-}
-
-// With no environment chosen there is no library key: the field keeps its text rather than
-// showing a proposal made of the bare engine subfolders.
-TEST_F(SetupDefaults, RecomputingBeforeAnyEnvironmentIsChosenLeavesTheSearchPath)
-{
-    Install();
     const std::string shown = fields.libraryPath;
     Recompute(StepChoice::Install);
     EXPECT_EQ(fields.libraryPath, shown);
     EXPECT_EQ(fields.complib, "(not applicable)");
     EXPECT_TRUE(report.events.empty());
+
+    Choose(Environment::Delphi2);
+    EXPECT_EQ(report.notices, std::vector<std::string>{"Delphi 2.0" + NotInstalled});
+    EXPECT_EQ(fields.complib, "(not applicable)");
+    EXPECT_FALSE(fields.complibEnabled);
+
+    fields.design = StepChoice::Skip;
+    Choose(Environment::Delphi2);
+    EXPECT_EQ(fields.design, StepChoice::Install);
+    EXPECT_EQ(fields.complib, P() + "\\Lib\\Delphi2\\CmpLib32.dcl");
+    EXPECT_TRUE(fields.complibEnabled);
 }
