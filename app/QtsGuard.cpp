@@ -15,6 +15,8 @@ void ShowErrorBox(const std::string& message)
 {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle),
                     QString::fromStdString(ErrorBoxText(message)), QMessageBox::Ok);
+    // The message is shown as it is: a name or path with "<" in it is not markup.
+    box.setTextFormat(Qt::PlainText);
     box.setObjectName("ErrorBox");
     box.exec();
 }
