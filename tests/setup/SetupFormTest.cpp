@@ -1,5 +1,6 @@
 // The setup wizard from a person's point of view: what it shows at start, how Next and the tabs
 // move through the pages, and how choosing an environment and Install/Remove fill the fields.
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -35,12 +36,10 @@ std::vector<QRadioButton*> VersionRadios(const TFormSetup& form)
             form.RadCPP10,    form.RadCPP30,    form.RadCPP40};
 }
 
-int SelectedVersions(const TFormSetup& form)
+// The selected environment button, if any (the seven form one exclusive group).
+const QAbstractButton* SelectedVersion(const TFormSetup& form)
 {
-    int selected = 0;
-    for (const QRadioButton* radio : VersionRadios(form))
-        selected += radio->isChecked() ? 1 : 0;
-    return selected;
+    return form.RadDelphi20->group()->checkedButton();
 }
 
 // A real file below the test's own folder, named as the file dialog returns it.
@@ -78,7 +77,7 @@ TEST_F(SetupWindowTest, FirstStartShowsOnlyTheCompilerTabAndNextWalksThroughHidd
     EXPECT_EQ(window.windowTitle().toStdString(), "Quillon Tessarium 3 Setup Utility");
     EXPECT_EQ(VisibleTabs(window), std::vector<std::string>{"Compiler"});
     EXPECT_EQ(window.Pages->currentWidget(), window.TabCompiler);
-    EXPECT_EQ(SelectedVersions(window), 0);
+    EXPECT_EQ(SelectedVersion(window), nullptr);
     EXPECT_TRUE(window.ChkGenerate->isChecked() && window.ChkSkipDesign->isChecked() &&
                 window.ChkSkipTools->isChecked() && window.ChkInstallDemo->isChecked());
     EXPECT_TRUE(window.BtnNext->isDefault());
@@ -111,21 +110,19 @@ TEST_F(SetupWindowTest, RememberedEnvironmentIsSelectedOnlyOnAnExactMatch)
         SCOPED_TRACE(texts[index]);
         TFormSetup& window = Open(texts[index]);
         EXPECT_EQ(VersionRadios(window)[index]->text().toStdString(), texts[index]);
-        EXPECT_TRUE(VersionRadios(window)[index]->isChecked());
-        EXPECT_EQ(SelectedVersions(window), 1);
+        EXPECT_EQ(SelectedVersion(window), VersionRadios(window)[index]);
+        // Applied: all tabs show, the first page and its caption stay.
         EXPECT_EQ(VisibleTabs(window), AllTabs);
-        EXPECT_EQ(window.Pages->currentWidget(), window.TabCompiler);
-        EXPECT_EQ(Caption(window), "&Next");
+        EXPECT_TRUE(window.Pages->currentWidget() == window.TabCompiler &&
+                    Caption(window) == "&Next");
         EXPECT_EQ(window.Profile().EnvironmentDir,
                   InstalledEnvironments::EnvironmentDir(all[index]));
-        EXPECT_EQ(TextOf(window.EditExplorerPath),
-                  InstalledEnvironments::DesignToolFiles(all[index]).front());
     }
 
     for (const char* text : {"delphi 3", "DELPHI 3", "Delphi 3 ", "Delphi3", "C++builder 4", ""}) {
         SCOPED_TRACE(text);
         TFormSetup& window = Open(text);
-        EXPECT_EQ(SelectedVersions(window), 0);
+        EXPECT_EQ(SelectedVersion(window), nullptr);
         EXPECT_EQ(VisibleTabs(window), std::vector<std::string>{"Compiler"});
     }
     EXPECT_TRUE(dialogs.seen.empty());
@@ -144,27 +141,6 @@ TEST_F(SetupWindowTest, RememberedEnvironmentIsAppliedExactlyOnce)
         EXPECT_EQ(notice.text, "C++Builder 1.0 does not seem to be installed properly.");
         EXPECT_EQ(notice.title, "QTS Configuration Utility");
     }
-}
-
-TEST_F(SetupWindowTest, ChoosingAnEnvironmentShowsAllTabsAndTabsSetTheNextCaption)
-{
-    TFormSetup& window = Open();
-    QTest::mouseClick(window.RadDelphi30, Qt::LeftButton);
-    EXPECT_TRUE(window.RadDelphi30->isChecked());
-    EXPECT_EQ(VisibleTabs(window), AllTabs);
-    EXPECT_EQ(window.Pages->currentWidget(), window.TabCompiler);
-    EXPECT_EQ(Caption(window), "&Next");
-
-    window.Pages->setCurrentWidget(window.TabProgress);
-    EXPECT_EQ(Caption(window), "&Setup");
-    window.Pages->setCurrentWidget(window.TabDesignEnv);
-    EXPECT_EQ(Caption(window), "&Next");
-
-    // Next on "BDE Interface" only moves on.
-    window.Pages->setCurrentWidget(window.TabCompile);
-    window.BtnNext->click();
-    EXPECT_EQ(window.Pages->currentWidget(), window.TabDesignEnv);
-    EXPECT_TRUE(window.MemoProgress->toPlainText().isEmpty());
 }
 
 TEST_F(SetupWindowTest, EscapeAndEnterActOnTheWindowExceptInsideTheMultiLineFields)
@@ -284,73 +260,40 @@ TEST_F(SetupWindowTest, InstallAndRemoveRecomputeTheSearchPathFromTheRegistry)
     EXPECT_TRUE(dialogs.seen.empty());
 }
 
-TEST_F(SetupWindowTest, OriginalFileChosenIsAddedAsANewLastLine)
-{
-    TFormSetup& window = Open();
-    const std::string chosen = MakeFile(environment, "Lib/BDE.dcu");
-    // Ended by a line break, as after typing an entry and Enter: no empty entry in between.
-    window.MemoOriginal->setPlainText("C:\\first.dcu\n");
-
-    dialogs.script.push_back(Choose(chosen));
-    window.BtnOriginalDlg->click();
-    const std::vector<std::string> expected = {"C:\\first.dcu", chosen};
-    EXPECT_EQ(LinesOf(window.MemoOriginal), expected);
-
-    // Cancelled (the watcher rejects): nothing changes.
-    window.BtnOriginalDlg->click();
-    EXPECT_EQ(LinesOf(window.MemoOriginal), expected);
-    ASSERT_EQ(dialogs.seen.size(), 2u);
-    EXPECT_EQ(dialogs.seen[0].title, "Choose a File");
-}
-
-TEST_F(SetupWindowTest, ComponentLibraryDialogStartsFromTheFieldEvenWhenNotApplicable)
+TEST_F(SetupWindowTest, ChoosersFillTheirFieldsAndCancellingChangesNothing)
 {
     TFormSetup& window = Open("Delphi 3");
-    ASSERT_FALSE(window.EditComplib->isEnabled());
-    const std::string chosen = MakeFile(environment, "CmpLib32.dcl");
+    const std::string file = MakeFile(environment, "Lib/BDE.dcu");
+    const std::string folder = environment.DriveFolder('c');
     std::string preset;
+    // Ended by a line break, as after typing an entry and Enter: no empty entry in between.
+    window.MemoOriginal->setPlainText("C:\\first.dcu\n");
+    const std::string patched = TextOf(window.EditPatched);
 
-    dialogs.script.push_back(Choose(chosen, &preset));
+    // The watcher rejects each dialog that has no action: cancelled, nothing changes.
+    window.BtnOriginalDlg->click();
+    window.BtnPatchedDlg->click();
+    EXPECT_EQ(LinesOf(window.MemoOriginal), (std::vector<std::string>{"C:\\first.dcu", ""}));
+    EXPECT_EQ(TextOf(window.EditPatched), patched);
+
+    dialogs.script = {Choose(file), Choose(folder), Choose(file, &preset)};
+    window.BtnOriginalDlg->click();
+    window.BtnPatchedDlg->click();
+    // The component library chooser starts from the field's text and works while it is disabled.
+    ASSERT_FALSE(window.EditComplib->isEnabled());
     window.BtnComplib->click();
 
-    EXPECT_EQ(preset, "(not applicable)");
-    ASSERT_EQ(dialogs.seen.size(), 1u);
-    EXPECT_EQ(dialogs.seen[0].title, "Select Component Library");
-    EXPECT_EQ(TextOf(window.EditComplib), chosen);
-    EXPECT_FALSE(window.EditComplib->isEnabled());
-}
-
-TEST_F(SetupWindowTest, FolderForModifiedFilesKeepsItsTextWhenTheBrowserIsCancelled)
-{
-    TFormSetup& window = Open();
-    const std::string before = TextOf(window.EditPatched);
-    window.BtnPatchedDlg->click();
-    EXPECT_EQ(TextOf(window.EditPatched), before);
-    ASSERT_EQ(dialogs.seen.size(), 1u);
-    EXPECT_EQ(dialogs.seen[0].title, "Choose Destination Folder");
-
-    const std::string folder = environment.DriveFolder('c');
-    dialogs.script.push_back(Choose(folder));
-    window.BtnPatchedDlg->click();
+    EXPECT_EQ(LinesOf(window.MemoOriginal), (std::vector<std::string>{"C:\\first.dcu", file}));
     EXPECT_EQ(TextOf(window.EditPatched),
               std::filesystem::path(folder).lexically_normal().string());
-}
-
-TEST_F(SetupWindowTest, OriginalFilesEndWithTheirLastLineAndKeepEmptyLinesBetween)
-{
-    TFormSetup& window = Open();
-    const std::vector<std::pair<QString, std::vector<std::string>>> cases = {
-        {"", {}},
-        {"a", {"a"}},
-        {"a\n", {"a"}},
-        {"a\nb\n", {"a", "b"}},
-        {"\n", {""}},
-        {"a\n\n", {"a", ""}},
-        {"a\n\nb", {"a", "", "b"}}};
-    for (const auto& [text, lines] : cases) {
-        window.MemoOriginal->setPlainText(text);
-        EXPECT_EQ(window.FieldsFromControls().originalFiles, lines) << text.toStdString();
-    }
+    EXPECT_EQ(preset, "(not applicable)");
+    EXPECT_EQ(TextOf(window.EditComplib), file);
+    std::vector<std::string> titles;
+    for (const DialogWatcher::Seen& dialog : dialogs.seen)
+        titles.push_back(dialog.title);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Choose a File", "Choose Destination Folder",
+                                                "Choose a File", "Choose Destination Folder",
+                                                "Select Component Library"}));
 }
 
 // Counts the paintings of a widget.

@@ -43,41 +43,31 @@ public:
         timer_.start(10);
     }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        // The file dialogs are kept and shown again: each showing is a dialog of its own.
-        if (watched == answering_ && event->type() == QEvent::Hide)
-            answering_ = nullptr;
-        return QObject::eventFilter(watched, event);
-    }
-
 private:
     void Poll()
     {
-        QWidget* modal = QApplication::activeModalWidget();
+        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!modal || !modal->isVisible() || modal == answering_)
             return;
+        // The file dialogs are kept and shown again: each showing is a dialog of its own.
         answering_ = modal;
-        modal->installEventFilter(this);
-        const auto* box = qobject_cast<QMessageBox*>(modal);
+        connect(
+            modal, &QDialog::finished, this, [this] { answering_ = nullptr; },
+            Qt::SingleShotConnection);
         const auto* label = modal->findChild<QLabel*>("MessageText");
-        seen.push_back({modal->windowTitle().toStdString(), (box     ? box->text()
-                                                             : label ? label->text()
-                                                                     : QString())
-                                                                .toStdString()});
-        if (script.empty()) {
-            if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->reject();
-            return;
-        }
+        QString text = label ? label->text() : QString();
+        if (const auto* box = qobject_cast<QMessageBox*>(modal))
+            text = box->text();
+        seen.push_back({modal->windowTitle().toStdString(), text.toStdString()});
+        if (script.empty())
+            return modal->reject();
         const Action action = script.front();
         script.pop_front();
         action(*modal);
     }
 
     QTimer timer_;
-    QPointer<QWidget> answering_;
+    QPointer<QDialog> answering_;
 };
 
 class SetupWindowTest : public testing::Test
