@@ -60,6 +60,11 @@ protected:
     RecordingReport report;
 };
 
+void PrintTo(const Expected& expected, std::ostream* out)
+{
+    *out << expected.displayName;
+}
+
 class EachEnvironment : public SetupDefaults, public testing::WithParamInterface<Expected>
 {
 };
