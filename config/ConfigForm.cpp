@@ -671,8 +671,9 @@ void TFormConfig::keyPressEvent(QKeyEvent* event)
 {
     // Keys reach the window only when the focused control leaves them alone; the in-place name
     // editor keeps Enter and Esc for itself.
+    // The Enter key of the number pad comes with the keypad modifier; it is Enter all the same.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && event->modifiers() == Qt::NoModifier) {
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
             button->click();
         } else if (BtnApply->isEnabled()) {
@@ -1050,10 +1051,12 @@ void TFormConfig::ItmDeleteClick()
     if (name.isEmpty()) {
         // A new alias whose naming was cancelled has no key: it only leaves the list. Its empty
         // name must never reach the registry, where it would address every alias at once.
+        // Nothing is selected afterwards, as after the delete of a stored alias; the list would
+        // otherwise move the selection to a neighbour and load it.
+        LstAliases->setCurrentItem(nullptr);
+        LstAliases->clearSelection();
         std::unique_ptr<QTreeWidgetItem> removed(
             LstAliases->takeTopLevelItem(LstAliases->indexOfTopLevelItem(item)));
-        removed.reset();
-        LstAliasesChange();
         return;
     }
     if (!ConfirmDialog("Are you sure you want to permanently delete the alias " + name + "?",
