@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include "QtsFormTools.h"
 
@@ -22,95 +23,59 @@ namespace
 struct Seen {
     QString title;
     QString text;
-    bool hasIcon = false;
-    QImage icon;
+    std::optional<QImage> icon;
     QStringList buttons; // captions, left to right
     QString defaultButton;
 };
 
-Seen Look(QWidget* dialog)
-{
-    Seen seen;
-    seen.title = dialog->windowTitle();
-    if (auto* text = dialog->findChild<QLabel*>("MessageText"))
-        seen.text = text->text();
-    if (auto* icon = dialog->findChild<QLabel*>("MessageIcon")) {
-        seen.hasIcon = true;
-        seen.icon = icon->pixmap().toImage();
-    }
-    QList<QPushButton*> buttons = dialog->findChildren<QPushButton*>();
-    std::sort(buttons.begin(), buttons.end(), [dialog](QPushButton* a, QPushButton* b) {
-        return a->mapTo(dialog, QPoint()).x() < b->mapTo(dialog, QPoint()).x();
-    });
-    for (QPushButton* button : buttons) {
-        seen.buttons << button->text();
-        if (button->isDefault())
-            seen.defaultButton = button->text();
-    }
-    return seen;
-}
-
 using Answer = std::function<void(QWidget*)>;
 
-void PressKey(QWidget* dialog, Qt::Key key)
-{
-    QWidget* target = dialog->focusWidget() ? dialog->focusWidget() : dialog;
-    QTest::keyClick(target, key);
-}
-
-const Answer Enter = [](QWidget* dialog) { PressKey(dialog, Qt::Key_Return); };
-const Answer Escape = [](QWidget* dialog) { PressKey(dialog, Qt::Key_Escape); };
+const Answer Enter = [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); };
+const Answer Escape = [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); };
 const Answer CloseBox = [](QWidget* dialog) { dialog->close(); };
 
 Answer Click(const QString& caption)
 {
     return [caption](QWidget* dialog) {
-        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
-            if (button->text() == caption) {
-                QTest::mouseClick(button, Qt::LeftButton);
-                return;
-            }
-        }
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == caption)
+                return QTest::mouseClick(button, Qt::LeftButton);
         ADD_FAILURE() << "no button " << caption.toStdString();
         dialog->close();
     };
 }
 
-// Waits for the next modal dialog, records what it shows, then answers it.
-class DialogAnswerer
+// Runs `show`, answering the modal dialog it opens with `answer`; `seen` gets what it showed.
+template <class Show> auto Answered(const Answer& answer, Seen& seen, Show&& show)
 {
-public:
-    explicit DialogAnswerer(Answer answer) : answer_(std::move(answer))
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            if (!dialog || !dialog->isVisible())
-                return;
-            timer_.stop();
-            seen_ = Look(dialog);
-            answered_ = true;
-            answer_(dialog);
+    QTimer timer;
+    bool answered = false;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->isVisible())
+            return;
+        timer.stop();
+        answered = true;
+        seen.title = dialog->windowTitle();
+        if (auto* text = dialog->findChild<QLabel*>("MessageText"))
+            seen.text = text->text();
+        if (auto* icon = dialog->findChild<QLabel*>("MessageIcon"))
+            seen.icon = icon->pixmap().toImage();
+        QList<QPushButton*> buttons = dialog->findChildren<QPushButton*>();
+        std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) {
+            return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
         });
-        timer_.start(10);
-    }
-    bool Answered() const { return answered_; }
-    const Seen& What() const { return seen_; }
-
-private:
-    Answer answer_;
-    QTimer timer_;
-    Seen seen_;
-    bool answered_ = false;
-};
-
-int Show(MessageKind kind, int buttons, const Answer& answer, Seen* seen = nullptr,
-         const QString& caption = "Caption")
-{
-    DialogAnswerer answerer(answer);
-    const int result = ShowMessageDialog("The message", caption, kind, buttons);
-    EXPECT_TRUE(answerer.Answered());
-    if (seen)
-        *seen = answerer.What();
+        for (QPushButton* button : buttons) {
+            seen.buttons << button->text();
+            if (button->isDefault())
+                seen.defaultButton = button->text();
+        }
+        answer(dialog);
+    });
+    timer.start(10);
+    const auto result = show();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     return result;
 }
 
@@ -121,94 +86,99 @@ QImage StandardIcon(QStyle::StandardPixmap which)
     return style->standardIcon(which).pixmap(size, size).toImage();
 }
 
+const QString Title = "QTS Configuration Utility";
+
 } // namespace
 
-TEST(ConfirmDialogTest, EnterGoesAheadEscapeAndCloseBoxDoNot)
+TEST(MessageDialogs, ConfirmErrorAndNoticeShowTheirIconButtonsCaptionAndPlainText)
 {
-    {
-        DialogAnswerer answerer(Enter);
-        EXPECT_TRUE(ConfirmDialog("Delete the alias?", ""));
-        const Seen& seen = answerer.What();
-        EXPECT_EQ(seen.title, QString(ApplicationTitle));
-        EXPECT_EQ(seen.title, "QTS Configuration Utility");
-        EXPECT_EQ(seen.text, "Delete the alias?");
-        EXPECT_EQ(seen.buttons, QStringList({"OK", "Cancel"}));
-        EXPECT_EQ(seen.defaultButton, "OK");
-        EXPECT_EQ(seen.icon, StandardIcon(QStyle::SP_MessageBoxQuestion));
-    }
-    {
-        DialogAnswerer answerer(Escape);
-        EXPECT_FALSE(ConfirmDialog("Delete the alias?", "Own caption"));
-        EXPECT_EQ(answerer.What().title, "Own caption");
-    }
-    {
-        DialogAnswerer answerer(CloseBox);
-        EXPECT_FALSE(ConfirmDialog("Delete the alias?", ""));
+    const QString message = "<b>Delphi 3</b> does not seem to be installed properly.";
+    const QImage question = StandardIcon(QStyle::SP_MessageBoxQuestion);
+    const QImage stop = StandardIcon(QStyle::SP_MessageBoxCritical);
+    const QStringList okCancel = {"OK", "Cancel"};
+    struct Case {
+        std::function<int()> show;
+        Answer answer;
+        int result;
+        QString title;
+        QStringList buttons;
+        std::optional<QImage> icon;
+    };
+    const Case cases[] = {
+        {[&] { return int(ConfirmDialog(message, "")); }, Enter, 1, Title, okCancel, question},
+        {[&] { return int(ConfirmDialog(message, "Own")); }, Escape, 0, "Own", okCancel, question},
+        {[&] { return int(ConfirmDialog(message, "")); }, CloseBox, 0, Title, okCancel, question},
+        {[&] { return ErrorDialog(message, "Design tools"); },
+         Enter,
+         mrOk,
+         "Design tools",
+         {"OK"},
+         stop},
+        {[&] { return ErrorDialog(message, "Design tools"); },
+         Escape,
+         mrOk,
+         "Design tools",
+         {"OK"},
+         stop},
+        {[&] { return ErrorDialog(message, ""); }, CloseBox, mrOk, Title, {"OK"}, stop},
+        {[&] { return (ShowNotice(message), 0); }, Escape, 0, Title, {"OK"}, std::nullopt},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        Seen seen;
+        EXPECT_EQ(Answered(c.answer, seen, c.show), c.result) << row;
+        EXPECT_EQ(seen.title, c.title) << row;
+        EXPECT_EQ(seen.text, message) << row;
+        EXPECT_EQ(seen.buttons, c.buttons) << row;
+        EXPECT_EQ(seen.defaultButton, "OK") << row;
+        EXPECT_EQ(seen.icon, c.icon) << row;
+        ++row;
     }
 }
 
-TEST(ErrorDialogTest, StopSignAndOneOkButtonThatEveryAnswerPresses)
-{
-    for (const Answer& answer : {Enter, Escape, CloseBox}) {
-        DialogAnswerer answerer(answer);
-        EXPECT_EQ(ErrorDialog("Could not switch", "Design tools"), mrOk);
-        const Seen& seen = answerer.What();
-        EXPECT_EQ(seen.title, "Design tools");
-        EXPECT_EQ(seen.text, "Could not switch");
-        EXPECT_EQ(seen.buttons, QStringList({"OK"}));
-        EXPECT_TRUE(seen.hasIcon);
-        EXPECT_EQ(seen.icon, StandardIcon(QStyle::SP_MessageBoxCritical));
-    }
-}
-
-TEST(ShowNoticeTest, PlainTextWithoutIconUnderTheApplicationTitle)
-{
-    DialogAnswerer answerer(Escape);
-    ShowNotice("<b>Delphi 3</b> does not seem to be installed properly.");
-    const Seen& seen = answerer.What();
-    EXPECT_TRUE(answerer.Answered());
-    EXPECT_EQ(seen.title, QString(ApplicationTitle));
-    EXPECT_EQ(seen.text, "<b>Delphi 3</b> does not seem to be installed properly.");
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // gone once answered
-    EXPECT_FALSE(seen.hasIcon);
-    EXPECT_EQ(seen.buttons, QStringList({"OK"}));
-}
-
-TEST(ShowMessageDialogTest, ButtonsStandInFixedOrderWithTheirOwnCaptionsAndResults)
+TEST(MessageDialogs, ButtonsKeepTheirOrderCaptionsAndResultsAndFallBackInTurn)
 {
     const int all = mbYes | mbNo | mbOK | mbCancel;
+    struct Case {
+        int buttons;
+        Answer answer;
+        int result;
+    };
+    const Case cases[] = {
+        {all, Click("&Yes"), 6},
+        {all, Click("&No"), 7},
+        {all, Click("OK"), 1},
+        {all, Click("Cancel"), 2},
+        {all, Enter, mrOk},
+        {all, Escape, mrCancel},
+        {all, CloseBox, mrCancel},
+        {mbYes | mbNo, Enter, mrYes},
+        {mbYes | mbNo, Escape, mrNo},
+        {mbYes | mbNo, CloseBox, mrNo},
+        {mbYes | mbNo | mbOK, Escape, mrNo},
+        {mbYes | mbNo | mbOK, Enter, mrOk},
+        {mbOK, CloseBox, mrOk},
+        {mbYes | mbCancel, Escape, mrCancel},
+        {mbYes | mbCancel, Enter, mrYes},
+    };
+    for (const Case& c : cases) {
+        Seen seen;
+        EXPECT_EQ(
+            Answered(c.answer, seen,
+                     [&] { return ShowMessageDialog("?", "", MessageKind::Custom, c.buttons); }),
+            c.result)
+            << c.buttons;
+    }
     Seen seen;
-    EXPECT_EQ(Show(MessageKind::Custom, all, Enter, &seen), mrOk);
+    Answered(Enter, seen, [] {
+        return ShowMessageDialog("?", "", MessageKind::Custom, mbCancel | mbYes | mbOK | mbNo);
+    });
     EXPECT_EQ(seen.buttons, QStringList({"&Yes", "&No", "OK", "Cancel"}));
-    EXPECT_EQ(seen.defaultButton, "OK");
-
-    // Given in the reverse order of their numbers, the buttons still stand Yes, No, OK, Cancel.
-    EXPECT_EQ(Show(MessageKind::Custom, mbCancel | mbYes | mbOK, Enter, &seen), mrOk);
-    EXPECT_EQ(seen.buttons, QStringList({"&Yes", "OK", "Cancel"}));
-
-    EXPECT_EQ(Show(MessageKind::Custom, all, Click("&Yes")), 6);
-    EXPECT_EQ(Show(MessageKind::Custom, all, Click("&No")), 7);
-    EXPECT_EQ(Show(MessageKind::Custom, all, Click("OK")), 1);
-    EXPECT_EQ(Show(MessageKind::Custom, all, Click("Cancel")), 2);
-    EXPECT_EQ(Show(MessageKind::Custom, all, Escape), mrCancel);
-    EXPECT_EQ(Show(MessageKind::Custom, all, CloseBox), mrCancel);
-}
-
-TEST(ShowMessageDialogTest, DefaultAndCancelButtonsFallBackInTurn)
-{
-    Seen seen;
-    EXPECT_EQ(Show(MessageKind::Confirmation, mbYes | mbNo, Enter, &seen), mrYes);
+    Answered(Enter, seen, [] { return ShowMessageDialog("?", "", MessageKind::Custom, mbYes); });
     EXPECT_EQ(seen.defaultButton, "&Yes");
-    EXPECT_EQ(Show(MessageKind::Confirmation, mbYes | mbNo, Escape), mrNo);
-    EXPECT_EQ(Show(MessageKind::Confirmation, mbYes | mbNo, CloseBox), mrNo);
-    EXPECT_EQ(Show(MessageKind::Confirmation, mbYes | mbNo | mbOK, Escape), mrNo);
-    EXPECT_EQ(Show(MessageKind::Confirmation, mbYes | mbNo | mbOK, Enter), mrOk);
-    EXPECT_EQ(Show(MessageKind::Information, mbOK, CloseBox), mrOk);
-    EXPECT_EQ(Show(MessageKind::Information, mbYes | mbCancel, Escape), mrCancel);
-    EXPECT_EQ(Show(MessageKind::Information, mbYes | mbCancel, Enter), mrYes);
 }
 
-TEST(ShowMessageDialogTest, EachKindShowsItsIconAndEmptyCaptionFallsBackToTitle)
+TEST(MessageDialogs, EachKindShowsItsOwnIcon)
 {
     const std::pair<MessageKind, QStyle::StandardPixmap> kinds[] = {
         {MessageKind::Warning, QStyle::SP_MessageBoxWarning},
@@ -219,39 +189,28 @@ TEST(ShowMessageDialogTest, EachKindShowsItsIconAndEmptyCaptionFallsBackToTitle)
     QList<QImage> shown;
     for (const auto& [kind, icon] : kinds) {
         Seen seen;
-        Show(kind, mbOK, Enter, &seen, "");
-        EXPECT_EQ(seen.title, QString(ApplicationTitle));
-        EXPECT_TRUE(seen.hasIcon);
+        Answered(Enter, seen, [kind = kind] { return ShowMessageDialog("?", "", kind, mbOK); });
         EXPECT_EQ(seen.icon, StandardIcon(icon));
-        shown << seen.icon;
+        shown << seen.icon.value_or(QImage());
     }
     // The four icons are told apart, so a kind mapped to the wrong icon would show.
     for (int i = 0; i < shown.size(); ++i)
-        for (int j = i + 1; j < shown.size(); ++j)
-            EXPECT_NE(shown[i], shown[j]) << i << " " << j;
-
-    Seen seen;
-    Show(MessageKind::Custom, mbOK, Enter, &seen);
-    EXPECT_FALSE(seen.hasIcon);
-    EXPECT_EQ(seen.title, "Caption");
+        EXPECT_EQ(shown.count(shown[i]), 1) << i;
 }
 
 TEST(ChooseFolderTest, CancelGivesEmptyAndChoosingGivesTheFolder)
 {
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    {
-        DialogAnswerer answerer(Escape);
-        EXPECT_EQ(ChooseFolder(nullptr, "Pick the Delphi folder"), QString());
-        EXPECT_EQ(answerer.What().title, "Pick the Delphi folder");
-    }
-    {
-        DialogAnswerer answerer([&folder](QWidget* dialog) {
-            auto* files = qobject_cast<QFileDialog*>(dialog);
-            ASSERT_NE(files, nullptr);
-            files->setDirectory(folder.path());
-            static_cast<QDialog*>(files)->accept(); // the dialog's own Choose button
-        });
-        EXPECT_EQ(ChooseFolder(nullptr, "Pick"), QDir::toNativeSeparators(folder.path()));
-    }
+    Seen seen;
+    EXPECT_EQ(Answered(Escape, seen, [] { return ChooseFolder(nullptr, "Pick the folder"); }),
+              QString());
+    EXPECT_EQ(seen.title, "Pick the folder");
+    const Answer choose = [&folder](QWidget* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(files, nullptr);
+        files->setDirectory(folder.path());
+        static_cast<QDialog*>(files)->accept(); // the dialog's own Choose button
+    };
+    EXPECT_EQ(Answered(choose, seen, [] { return ChooseFolder(nullptr, "Pick"); }),
+              QDir::toNativeSeparators(folder.path()));
 }

@@ -3,7 +3,6 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
-#include <QLabel>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -13,13 +12,6 @@
 namespace
 {
 
-const QStringList OptionControlNames =
-    QString("EditPath ChkExclusive ChkReadOnly ChkLockEdits ChkSeparateWS ChkUseDefault "
-            "ChkUseConstraint ChkUseAllowZero ChkRenamePrimary ChkShowGUID ChkDisableRefresh "
-            "ChkSeeChanges ChkIndexesCaseSensitive EditSystemDb EditUsername EditConnect "
-            "EditPreThreshold EditPreReset BtnFindPath BtnFindSystemDb BtnFindConnect")
-        .split(' ');
-
 int EnabledOptionControls(const TFormConfig& form)
 {
     int enabled = 0;
@@ -28,17 +20,7 @@ int EnabledOptionControls(const TFormConfig& form)
     return enabled;
 }
 
-std::string Describe(const QWidget* control)
-{
-    if (auto* label = qobject_cast<const QLabel*>(control))
-        return label->text().toStdString();
-    return control->objectName().toStdString();
-}
-
 } // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Opening the window
 
 using OpeningTheWindow = AliasWindowTest;
 
@@ -48,46 +30,71 @@ TEST_F(OpeningTheWindow, FirstStartShowsTheDesignPlacementWithNothingToEdit)
 
     EXPECT_EQ(window.frameGeometry(), QRect(16, 41, 688, 460));
     EXPECT_EQ(window.windowTitle(), "Quillon Tessarium 3 Alias Configuration Utility");
-    EXPECT_EQ(window.Pages->currentIndex(), 0);
     EXPECT_EQ(window.Pages->tabText(window.Pages->currentIndex()), "Connection");
     EXPECT_EQ(window.TabRoot->currentIndex(), 0);
     EXPECT_EQ(window.LstAliases->topLevelItemCount(), 0);
-    EXPECT_TRUE(window.LstAliases->selectedItems().isEmpty());
+    EXPECT_EQ(SelectedItem(), nullptr);
 
-    ASSERT_EQ(window.OptionControls().size(), 21u);
-    for (int i = 0; i < 21; ++i) {
-        EXPECT_EQ(window.OptionControls()[i]->objectName(), OptionControlNames[i]);
-        EXPECT_FALSE(window.OptionControls()[i]->isEnabled())
-            << OptionControlNames[i].toStdString();
-    }
+    QStringList names;
+    for (const QWidget* control : window.OptionControls())
+        names << control->objectName();
+    EXPECT_EQ(names.join(' '),
+              "EditPath ChkExclusive ChkReadOnly ChkLockEdits ChkSeparateWS ChkUseDefault "
+              "ChkUseConstraint ChkUseAllowZero ChkRenamePrimary ChkShowGUID ChkDisableRefresh "
+              "ChkSeeChanges ChkIndexesCaseSensitive EditSystemDb EditUsername EditConnect "
+              "EditPreThreshold EditPreReset BtnFindPath BtnFindSystemDb BtnFindConnect");
+    EXPECT_EQ(EnabledOptionControls(window), 0);
     EXPECT_FALSE(window.BtnApply->isEnabled());
     EXPECT_TRUE(window.ChkSeeChanges->isChecked());
-    EXPECT_FALSE(window.Dirty());
+
+    // Tab order: each page's controls in their order, then Apply, OK, Cancel.
+    QStringList chain;
+    QWidget* control = window.EditPath;
+    do {
+        const QString name = control->objectName();
+        if (name.startsWith("Edit") || name.startsWith("Chk") || name.startsWith("Btn"))
+            chain << name;
+        control = control->nextInFocusChain();
+    } while (control != window.EditPath);
+    EXPECT_EQ(chain.join(' ').toStdString(),
+              "EditPath ChkExclusive ChkReadOnly ChkLockEdits ChkSeparateWS EditSystemDb "
+              "EditUsername EditConnect BtnFindPath BtnFindSystemDb BtnFindConnect "
+              "ChkDisableRefresh ChkRenamePrimary ChkShowGUID ChkUseDefault ChkUseConstraint "
+              "ChkUseAllowZero ChkSeeChanges ChkIndexesCaseSensitive EditPreThreshold "
+              "EditPreReset BtnApply BtnOk BtnCancel");
+
+    // Short hints show as tooltips on the ten edits and check boxes that have one, nowhere else.
+    QStringList tipped;
+    for (const QWidget* control : window.centralWidget()->findChildren<QWidget*>())
+        if (!control->toolTip().isEmpty())
+            tipped << control->objectName();
+    tipped.sort();
+    EXPECT_EQ(tipped.join(' '), "ChkExclusive ChkLockEdits ChkReadOnly ChkSeparateWS EditConnect "
+                                "EditPath EditPreReset EditPreThreshold EditSystemDb EditUsername");
 }
 
-TEST_F(OpeningTheWindow, ListsTheMachineWideAliasesSortedWithoutSelectingOne)
+TEST_F(OpeningTheWindow, EachScopeListsItsAliasesSortedAndAChangeOfScopeDropsEdits)
 {
-    Seed("stock", {{"Path", "C:\\db\\stock.mdb"}});
-    Seed("Sales", {{"Path", "C:\\db\\sales.mdb"}});
-    Seed("sales-old", {});
-    Seed("Zeta", {});
-    Seed("archive", {});
-    Seed("Personal", {{"Path", "C:\\mine.mdb"}}, AliasScope::CurrentUser);
+    for (const char* name : {"stock", "Sales", "sales-old", "Zeta", "archive"})
+        Seed(name, {{"Path", std::string("C:\\") + name + ".mdb"}});
+    Seed("Personal", {{"Path", "C:\\mine.mdb"}}, RegistryRoot::CurrentUser);
     TFormConfig& window = OpenWindow();
 
     EXPECT_EQ(Names(), QStringList({"archive", "Sales", "sales-old", "stock", "Zeta"}));
-    EXPECT_EQ(Item("Sales")->text(1), "C:\\db\\sales.mdb");
-    EXPECT_EQ(Item("sales-old")->text(1), "");
+    EXPECT_EQ(Item("Sales")->text(1), "C:\\Sales.mdb");
     EXPECT_EQ(SelectedItem(), nullptr);
-    EXPECT_EQ(EnabledOptionControls(window), 0);
 
-    window.TabRoot->setCurrentIndex(1);
+    Select("Sales");
+    Type(window.EditPath, "C:\\lost.mdb");
+    QTest::mouseClick(window.TabRoot, Qt::LeftButton, Qt::NoModifier,
+                      window.TabRoot->tabRect(1).center());
     EXPECT_EQ(Names(), QStringList({"Personal"}));
     EXPECT_EQ(Item("Personal")->text(1), "C:\\mine.mdb");
+    EXPECT_EQ(EnabledOptionControls(window), 0);
+    EXPECT_FALSE(window.BtnApply->isEnabled());
+    EXPECT_TRUE(modals.empty());
+    EXPECT_EQ(Stored("Sales", "Path"), "C:\\Sales.mdb");
 }
-
-// ---------------------------------------------------------------------------------------------
-// Choosing and editing an alias
 
 using EditingAnAlias = AliasWindowTest;
 
@@ -106,7 +113,7 @@ TEST_F(EditingAnAlias, ChoosingAnotherAliasDropsUnappliedEditsWithoutAsking)
     Type(window.EditPath, "C:\\elsewhere.mdb");
     EXPECT_TRUE(window.BtnApply->isEnabled());
     Select("Stock");
-    EXPECT_TRUE(modalTitles.empty());
+    EXPECT_TRUE(modals.empty());
     EXPECT_EQ(window.EditPath->text(), "C:\\db\\stock.mdb");
     EXPECT_EQ(window.EditUsername->text(), "clerk");
     EXPECT_FALSE(window.ChkReadOnly->isChecked());
@@ -117,7 +124,7 @@ TEST_F(EditingAnAlias, ChoosingAnotherAliasDropsUnappliedEditsWithoutAsking)
     EXPECT_EQ(Stored("Sales", "Path"), "C:\\db\\sales.mdb");
 }
 
-TEST_F(EditingAnAlias, ApplyStoresTheWholeAliasAndShowsTheNewPathInTheList)
+TEST_F(EditingAnAlias, EnterAppliesTheWholeAliasOnlyWhileThereIsSomethingToApply)
 {
     Seed("Sales", {{"Path", "C:\\db\\sales.mdb"}, {"Exclusive", "True"}, {"Connect", "x"}});
     TFormConfig& window = OpenWindow();
@@ -128,7 +135,8 @@ TEST_F(EditingAnAlias, ApplyStoresTheWholeAliasAndShowsTheNewPathInTheList)
     Toggle(window.ChkExclusive);
     Type(window.EditConnect, "");
     Type(window.EditPreThreshold, "lots");
-    Click(window.BtnApply);
+    // The number pad's Enter key.
+    QTest::keyClick(window.EditPreThreshold, Qt::Key_Enter, Qt::KeypadModifier);
 
     EXPECT_EQ(Stored("Sales", "Path"), "D:\\new.mdb");
     EXPECT_EQ(Stored("Sales", "Read Only"), "True");
@@ -137,48 +145,14 @@ TEST_F(EditingAnAlias, ApplyStoresTheWholeAliasAndShowsTheNewPathInTheList)
     EXPECT_EQ(Stored("Sales", "Prefetch Threshold"), "lots");
     EXPECT_EQ(Item("Sales")->text(1), "D:\\new.mdb");
     EXPECT_FALSE(window.BtnApply->isEnabled());
-    EXPECT_FALSE(window.Dirty());
+
+    // With nothing to apply Enter does nothing at all.
+    QTest::keyClick(window.EditPreThreshold, Qt::Key_Return);
     EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(modals.empty());
 }
 
-TEST_F(EditingAnAlias, EnterPressesApplyOnlyWhileItIsEnabled)
-{
-    Seed("Sales", {{"Path", "C:\\a.mdb"}});
-    TFormConfig& window = OpenWindow();
-    Select("Sales");
-
-    Type(window.EditUsername, "admin");
-    QTest::keyClick(window.EditUsername, Qt::Key_Return);
-    EXPECT_EQ(Stored("Sales", "User Name"), "admin");
-    EXPECT_FALSE(window.BtnApply->isEnabled());
-
-    // With nothing to apply Enter does nothing at all: the window stays open.
-    QTest::keyClick(window.EditUsername, Qt::Key_Return);
-    EXPECT_TRUE(window.isVisible());
-}
-
-TEST_F(EditingAnAlias, DbSeeChangesIsShownAsTheOppositeOfItsStoredFlag)
-{
-    Seed("Off", {{"Disable SeeChanges", "True"}});
-    Seed("On", {});
-    TFormConfig& window = OpenWindow();
-
-    Select("Off");
-    EXPECT_FALSE(window.ChkSeeChanges->isChecked());
-    Select("On");
-    EXPECT_TRUE(window.ChkSeeChanges->isChecked());
-
-    Toggle(window.ChkSeeChanges);
-    Click(window.BtnApply);
-    EXPECT_EQ(Stored("On", "Disable SeeChanges"), "True");
-
-    Select("Off");
-    Toggle(window.ChkSeeChanges);
-    Click(window.BtnApply);
-    EXPECT_EQ(Stored("Off", "Disable SeeChanges"), std::nullopt);
-}
-
-TEST_F(EditingAnAlias, FlagsInAnyLetterCaseLoadAsOnAndAreStoredAsTrueOrNotAtAll)
+TEST_F(EditingAnAlias, FlagsLoadInAnyLetterCaseAndAreStoredAsTrueOrNotAtAll)
 {
     Seed("Odd", {{"Exclusive", "true"},
                  {"Read Only", "TRUE"},
@@ -186,10 +160,12 @@ TEST_F(EditingAnAlias, FlagsInAnyLetterCaseLoadAsOnAndAreStoredAsTrueOrNotAtAll)
                  {"Separate Workspace", "1"},
                  {"Use Defaults", "Yes"},
                  {"Show GUIDs", "False"},
-                 {"Rename Primary", " True"}});
+                 {"Rename Primary", " True"},
+                 {"Disable SeeChanges", "True"}});
+    Seed("Plain", {});
     TFormConfig& window = OpenWindow();
-    Select("Odd");
 
+    Select("Odd");
     EXPECT_TRUE(window.ChkExclusive->isChecked());
     EXPECT_TRUE(window.ChkReadOnly->isChecked());
     EXPECT_TRUE(window.ChkLockEdits->isChecked());
@@ -197,16 +173,24 @@ TEST_F(EditingAnAlias, FlagsInAnyLetterCaseLoadAsOnAndAreStoredAsTrueOrNotAtAll)
     EXPECT_FALSE(window.ChkUseDefault->isChecked());
     EXPECT_FALSE(window.ChkShowGUID->isChecked());
     EXPECT_FALSE(window.ChkRenamePrimary->isChecked());
+    // The flag that turns dbSeeChanges off shows as the box that turns it on.
+    EXPECT_FALSE(window.ChkSeeChanges->isChecked());
     // Loading differing values went through the change handlers, yet the pane ends clean.
     EXPECT_FALSE(window.Dirty());
 
-    Type(window.EditUsername, "x");
+    Toggle(window.ChkSeeChanges);
     Click(window.BtnApply);
     for (const char* flag : {"Exclusive", "Read Only", "Lock Edits"})
         EXPECT_EQ(Stored("Odd", flag), "True") << flag;
     for (const char* flag : {"Separate Workspace", "Use Defaults", "Show GUIDs", "Rename Primary",
-                             "Use Constraints", "Disable Refresh"})
+                             "Use Constraints", "Disable SeeChanges"})
         EXPECT_EQ(Stored("Odd", flag), std::nullopt) << flag;
+
+    Select("Plain");
+    EXPECT_TRUE(window.ChkSeeChanges->isChecked());
+    Toggle(window.ChkSeeChanges);
+    Click(window.BtnApply);
+    EXPECT_EQ(Stored("Plain", "Disable SeeChanges"), "True");
 }
 
 TEST_F(EditingAnAlias, AValueOfTheWrongTypeShowsTheRegistryMessageAndTheWindowGoesOn)
@@ -214,20 +198,18 @@ TEST_F(EditingAnAlias, AValueOfTheWrongTypeShowsTheRegistryMessageAndTheWindowGo
     Seed("Broken", {{"Path", "C:\\broken.mdb"}});
     {
         TRegistry registry;
-        registry.SelectRoot(RegistryRoot::LocalMachine);
-        ASSERT_TRUE(registry.OpenKeyPath(AliasKey("Broken"), false));
+        ASSERT_TRUE(OpenAlias(registry, "Broken"));
         registry.WriteNumber("Lock Edits", 1);
     }
     Seed("Fine", {{"Path", "C:\\fine.mdb"}});
     TFormConfig& window = OpenWindow();
 
-    QString message;
-    AnswerModal(AcknowledgeError(&message));
+    AnswerModalWith(Qt::Key_Return);
     Select("Broken");
-    EXPECT_EQ(message, "Invalid data type for 'Lock Edits'");
-    ASSERT_EQ(modalNames.size(), 1u);
-    EXPECT_EQ(modalNames[0], "ErrorBox");
-    EXPECT_EQ(modalTitles[0], "QTS Configuration Utility");
+    ASSERT_EQ(modals.size(), 1u);
+    EXPECT_EQ(modals[0].name, "ErrorBox");
+    EXPECT_EQ(modals[0].title, "QTS Configuration Utility");
+    EXPECT_EQ(modals[0].text, "Invalid data type for 'Lock Edits'");
     EXPECT_TRUE(window.isVisible());
 
     Select("Fine");
@@ -247,39 +229,29 @@ TEST_F(EditingAnAlias, ASaveThatCannotReachTheRegistryIsReportedAndStaysPending)
     FinishNameEdit("Broken\\", Qt::Key_Return);
     QTreeWidgetItem* item = Item("Broken\\");
     ASSERT_NE(item, nullptr);
-    ASSERT_EQ(SelectedItem(), item);
-    EXPECT_EQ(window.EditPath->text(), "C:\\db\\sales.mdb");
     Type(window.EditPath, "C:\\elsewhere.mdb");
 
-    QString message;
-    AnswerModal(Press("BtnOK", &message));
-    Click(window.BtnOk);
-
-    EXPECT_EQ(message, "The alias \"Broken\\\" could not be saved.");
-    ASSERT_EQ(modalNames.size(), 1u);
-    EXPECT_EQ(modalTitles[0], "QTS Configuration Utility");
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.Dirty());
-    EXPECT_TRUE(window.BtnApply->isEnabled());
-    EXPECT_EQ(item->text(1), "");
+    for (QPushButton* button : {window.BtnOk, window.BtnApply}) {
+        AnswerModalWith(Qt::Key_Return);
+        Click(button);
+        ASSERT_EQ(modals.size(), 1u);
+        EXPECT_EQ(modals[0].name, "MessageDialog");
+        EXPECT_EQ(modals[0].title, "QTS Configuration Utility");
+        EXPECT_EQ(modals[0].text, "The alias \"Broken\\\" could not be saved.");
+        modals.clear();
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(window.BtnApply->isEnabled());
+        EXPECT_EQ(item->text(1), "");
+    }
     EXPECT_EQ(Stored("Sales", "Path"), "C:\\db\\sales.mdb");
     EXPECT_FALSE(KeyExists("Broken"));
-
-    // Apply alone reports the same and the window stays as it was.
-    AnswerModal(Press("BtnOK", &message));
-    Click(window.BtnApply);
-    EXPECT_EQ(modalNames.size(), 2u);
-    EXPECT_TRUE(window.BtnApply->isEnabled());
 }
 
 TEST_F(EditingAnAlias, TheConnectStringBrowseReplacesTheSelectedPartThroughTheClipboard)
 {
     QTemporaryDir folder;
     const QString file = folder.filePath("people.dbf");
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    QFile(file).open(QIODevice::WriteOnly);
     Seed("Ext", {{"Connect", "dBASE IV;DATABASE=old;"}});
     TFormConfig& window = OpenWindow();
     Select("Ext");
@@ -289,8 +261,8 @@ TEST_F(EditingAnAlias, TheConnectStringBrowseReplacesTheSelectedPartThroughTheCl
     AnswerModal([&](QWidget& dialog) {
         auto* chooser = qobject_cast<QFileDialog*>(&dialog);
         ASSERT_NE(chooser, nullptr);
-        filter = chooser->selectedNameFilter();
-        // The dialog's name field has the focus, so the file is typed there.
+        filter = chooser->selectedNameFilter() + " of " + chooser->nameFilters().join('|') +
+                 ", default " + chooser->defaultSuffix();
         auto* name = chooser->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
         name->setText(file);
@@ -298,143 +270,96 @@ TEST_F(EditingAnAlias, TheConnectStringBrowseReplacesTheSelectedPartThroughTheCl
     });
     Click(window.BtnFindConnect);
 
-    ASSERT_EQ(modalTitles.size(), 1u);
-    EXPECT_EQ(modalTitles[0], "Find A File");
-    EXPECT_EQ(filter, "dBase Files (*.dbf)");
+    ASSERT_EQ(modals.size(), 1u);
+    EXPECT_EQ(modals[0].title, "Find A File");
+    EXPECT_EQ(filter,
+              "dBase Files (*.dbf) of Jet Database Files (*.mdb)|Jet System Files "
+              "(*.mdw)|dBase Files (*.dbf)|Paradox Files (*.db)|All Files (*.*), default mdb");
     EXPECT_EQ(window.EditConnect->text(), "dBASE IV;DATABASE=" + file + ";");
     EXPECT_EQ(QApplication::clipboard()->text(), file);
     EXPECT_TRUE(window.BtnApply->isEnabled());
 }
 
-TEST_F(EditingAnAlias, ChangingTheScopeDropsPendingEdits)
-{
-    Seed("Sales", {{"Path", "C:\\db\\sales.mdb"}});
-    TFormConfig& window = OpenWindow();
-    Select("Sales");
-    Type(window.EditPath, "C:\\lost.mdb");
-
-    QTest::mouseClick(window.TabRoot, Qt::LeftButton, Qt::NoModifier,
-                      window.TabRoot->tabRect(1).center());
-    EXPECT_EQ(window.TabRoot->currentIndex(), 1);
-    EXPECT_TRUE(Names().isEmpty());
-    EXPECT_EQ(EnabledOptionControls(window), 0);
-    EXPECT_FALSE(window.BtnApply->isEnabled());
-    EXPECT_EQ(Stored("Sales", "Path"), "C:\\db\\sales.mdb");
-}
-
-// ---------------------------------------------------------------------------------------------
-// Closing the window
-
 using ClosingTheWindow = AliasWindowTest;
 
-TEST_F(ClosingTheWindow, OkStoresTheAliasThenClosesAndRemembersThePlacement)
+TEST_F(ClosingTheWindow, OnlyOkStoresEditsAndEveryWayOfClosingKeepsThePlacement)
 {
-    Seed("Sales", {{"Path", "C:\\db\\sales.mdb"}});
-    TFormConfig& window = OpenWindow();
-    window.move(100, 120);
-    Select("Sales");
-    Toggle(window.ChkLockEdits);
-
-    Click(window.BtnOk);
-
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(Stored("Sales", "Lock Edits"), "True");
-    EXPECT_EQ(StoredPlacement(PlacementLeft), 100);
-    EXPECT_EQ(StoredPlacement(PlacementTop), 120);
-    EXPECT_EQ(StoredPlacement(PlacementWidth), 688);
-    EXPECT_EQ(StoredPlacement(PlacementHeight), 460);
-}
-
-TEST_F(ClosingTheWindow, CancelEscAndTheCloseBoxStoreNothingButThePlacement)
-{
-    Seed("Sales", {{"Path", "C:\\db\\sales.mdb"}});
-    const std::vector<std::function<void(TFormConfig&)>> ways = {
-        [this](TFormConfig& window) { Click(window.BtnCancel); },
-        [](TFormConfig& window) { QTest::keyClick(window.EditPath, Qt::Key_Escape); },
-        [](TFormConfig& window) { window.close(); },
+    Seed("Sales", {{"Path", "C:\\old.mdb"}});
+    struct Way {
+        const char* name;
+        std::function<void(TFormConfig&)> close;
+        bool stores;
     };
-    int left = 30;
-    for (const auto& closeWindow : ways) {
+    const Way ways[] = {
+        {"Cancel", [this](TFormConfig& window) { Click(window.BtnCancel); }, false},
+        {"Esc", [](TFormConfig& window) { QTest::keyClick(window.EditPath, Qt::Key_Escape); },
+         false},
+        {"close box", [](TFormConfig& window) { window.close(); }, false},
+        {"OK", [this](TFormConfig& window) { Click(window.BtnOk); }, true},
+    };
+    QRect bounds(16, 41, 688, 460);
+    for (const Way& way : ways) {
         TFormConfig& window = OpenWindow();
-        window.move(left, 50);
+        // The window comes back where it was closed, frame included, without creeping.
+        EXPECT_EQ(window.frameGeometry(), bounds) << way.name;
+        window.move(bounds.left() + 30, bounds.top() + 20);
+        window.resize(window.width() + 10, window.height() + 6);
+        bounds = window.frameGeometry();
         Select("Sales");
-        Type(window.EditPath, "C:\\never.mdb");
-        closeWindow(window);
-        EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(Stored("Sales", "Path"), "C:\\db\\sales.mdb");
-        EXPECT_EQ(StoredPlacement(PlacementLeft), left);
-        left += 40;
+        Type(window.EditPath, QString("C:\\") + way.name + ".mdb");
+        way.close(window);
+        EXPECT_FALSE(window.isVisible()) << way.name;
+        EXPECT_EQ(Stored("Sales", "Path"), way.stores ? "C:\\OK.mdb" : "C:\\old.mdb") << way.name;
     }
-    EXPECT_TRUE(modalTitles.empty());
-}
-
-TEST_F(ClosingTheWindow, TheNextStartRestoresThePlacement)
-{
-    TFormConfig& first = OpenWindow();
-    first.move(200, 150);
-    first.resize(first.width() + 100, first.height() + 60);
-    const QRect bounds = first.frameGeometry();
-    first.close();
-
-    TFormConfig& second = OpenWindow();
-    EXPECT_EQ(second.frameGeometry(), bounds);
-    EXPECT_EQ(bounds.size(), QSize(788, 520));
+    EXPECT_EQ(OpenWindow().frameGeometry(), bounds);
+    EXPECT_TRUE(modals.empty());
 }
 
 TEST_F(ClosingTheWindow, ASingleStoredValueChangesOnlyItsOwnDimension)
 {
-    StorePlacement(PlacementWidth, 500);
-    EXPECT_EQ(OpenWindow().frameGeometry(), QRect(16, 41, 500, 460));
-    form.reset();
-
-    TestEnvironment fresh;
-    StorePlacement(PlacementTop, 300);
-    EXPECT_EQ(OpenWindow().frameGeometry(), QRect(16, 300, 688, 460));
-    form.reset();
-
-    TestEnvironment small;
-    StorePlacement(PlacementHeight, 150);
-    EXPECT_EQ(OpenWindow().frameGeometry(), QRect(16, 41, 688, 150));
+    const std::tuple<const char*, int, QRect> cases[] = {
+        {PlacementLeft, 5, QRect(5, 41, 688, 460)},
+        {PlacementTop, 300, QRect(16, 300, 688, 460)},
+        {PlacementWidth, 500, QRect(16, 41, 500, 460)},
+        {PlacementHeight, 150, QRect(16, 41, 688, 150)},
+    };
+    for (const auto& [value, number, expected] : cases) {
+        TestEnvironment own;
+        {
+            TRegistry registry;
+            registry.SelectRoot(RegistryRoot::CurrentUser);
+            ASSERT_TRUE(registry.OpenKeyPath(PlacementKeyPath, true));
+            registry.WriteNumber(value, number);
+        }
+        EXPECT_EQ(OpenWindow().frameGeometry(), expected) << value;
+        form.reset();
+    }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Hints
-
-using ReadingHints = AliasWindowTest;
-
-TEST_F(ReadingHints, TheStatusBarShowsTheLongHintOfTheControlUnderThePointer)
+TEST_F(OpeningTheWindow, TheStatusBarShowsTheLongHintOfTheControlUnderThePointer)
 {
     TFormConfig& window = OpenWindow();
-
-    QTest::mouseMove(window.EditPath);
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return window.Status->currentMessage() ==
-               "Enter the complete path to the Jet database file (*.mdb) you want to access.";
-    })) << window.Status->currentMessage().toStdString();
-    QTest::mouseMove(window.LstAliases->viewport());
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return window.Status->currentMessage() ==
-               "Lists the aliases and their database file paths. Use the context menu to "
-               "manipulate them.";
-    })) << window.Status->currentMessage().toStdString();
-    QTest::mouseMove(window.BtnOk);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Status->currentMessage() == ""; }))
-        << window.Status->currentMessage().toStdString();
+    const std::pair<QWidget*, QString> hints[] = {
+        {window.EditPath,
+         "Enter the complete path to the Jet database file (*.mdb) you want to access."},
+        {window.LstAliases->viewport(), "Lists the aliases and their database file paths. Use "
+                                        "the context menu to manipulate them."},
+        {window.BtnOk, ""},
+    };
+    for (const auto& [control, hint] : hints) {
+        QTest::mouseMove(control);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.Status->currentMessage() == hint; }))
+            << window.Status->currentMessage().toStdString();
+    }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Layout
-
-using LayingOutThePages = AliasWindowTest;
-
-TEST_F(LayingOutThePages, EveryTextFitsAtTheDesignSize)
+TEST_F(OpeningTheWindow, EveryTextFitsAtTheDesignSize)
 {
     TFormConfig& window = OpenWindow();
     EXPECT_EQ(window.Panel2->width(), 392);
     // All five page tabs are in sight at once, without scroll arrows.
     const QTabBar* tabs = window.Pages->tabBar();
-    for (int page = 0; page < tabs->count(); ++page)
-        EXPECT_LE(tabs->tabRect(page).right(), tabs->width() - 1) << page;
+    EXPECT_LE(tabs->tabRect(tabs->count() - 1).right(), tabs->width() - 1);
     for (int page = 0; page < window.Pages->count(); ++page) {
         window.Pages->setCurrentIndex(page);
         QApplication::processEvents();
@@ -442,17 +367,20 @@ TEST_F(LayingOutThePages, EveryTextFitsAtTheDesignSize)
         for (QWidget* control : shown->findChildren<QWidget*>()) {
             if (!qobject_cast<QLabel*>(control) && !qobject_cast<QAbstractButton*>(control))
                 continue;
-            const QSize needed = control->hasHeightForWidth()
-                                     ? QSize(control->minimumSizeHint().width(),
-                                             control->heightForWidth(control->width()))
-                                     : control->sizeHint();
-            EXPECT_GE(control->width(), qMin(needed.width(), control->maximumWidth()))
-                << window.Pages->tabText(page).toStdString() << ": " << Describe(control);
-            EXPECT_GE(control->height(), needed.height())
-                << window.Pages->tabText(page).toStdString() << ": " << Describe(control);
+            const int neededHeight = control->hasHeightForWidth()
+                                         ? control->heightForWidth(control->width())
+                                         : control->sizeHint().height();
+            const int neededWidth =
+                control->hasHeightForWidth()
+                    ? control->minimumSizeHint().width()
+                    : qMin(control->sizeHint().width(), control->maximumWidth());
             const QRect inPage(control->mapTo(shown, QPoint(0, 0)), control->size());
-            EXPECT_TRUE(shown->rect().contains(inPage))
-                << window.Pages->tabText(page).toStdString() << ": " << Describe(control);
+            const auto* label = qobject_cast<QLabel*>(control);
+            const std::string what =
+                label ? label->text().toStdString() : control->objectName().toStdString();
+            EXPECT_GE(control->width(), neededWidth) << what;
+            EXPECT_GE(control->height(), neededHeight) << what;
+            EXPECT_TRUE(shown->rect().contains(inPage)) << what;
         }
     }
 }

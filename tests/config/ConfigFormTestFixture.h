@@ -38,58 +38,41 @@ protected:
         form.reset();
     }
 
-    static RegistryRoot RootOf(AliasScope scope)
-    {
-        return scope == AliasScope::Global ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
-    }
     static std::string AliasKey(const std::string& name)
     {
         return std::string(AliasesKeyPath) + "\\" + name;
     }
 
-    // Stores an alias key with the given text values.
-    void Seed(const std::string& name, const Values& values, AliasScope scope = AliasScope::Global)
+    // Opens (or, with `create`, creates) an alias key, by default of the machine-wide scope.
+    static bool OpenAlias(TRegistry& registry, const std::string& name, bool create = false,
+                          RegistryRoot root = RegistryRoot::LocalMachine)
+    {
+        registry.SelectRoot(root);
+        return registry.OpenKeyPath(AliasKey(name), create);
+    }
+
+    void Seed(const std::string& name, const Values& values,
+              RegistryRoot root = RegistryRoot::LocalMachine)
     {
         TRegistry registry;
-        registry.SelectRoot(RootOf(scope));
-        ASSERT_TRUE(registry.OpenKeyPath(AliasKey(name), true));
+        ASSERT_TRUE(OpenAlias(registry, name, true, root));
         for (const auto& [value, text] : values)
             registry.WriteText(value, text);
     }
 
-    bool KeyExists(const std::string& name, AliasScope scope = AliasScope::Global)
+    bool KeyExists(const std::string& name)
     {
         TRegistry registry;
-        registry.SelectRoot(RootOf(scope));
-        return registry.OpenKeyPath(AliasKey(name), false);
+        return OpenAlias(registry, name);
     }
 
     // The stored text of one value of an alias; nothing when the value or the key is absent.
-    std::optional<std::string> Stored(const std::string& name, const std::string& value,
-                                      AliasScope scope = AliasScope::Global)
+    std::optional<std::string> Stored(const std::string& name, const std::string& value)
     {
         TRegistry registry;
-        registry.SelectRoot(RootOf(scope));
-        if (!registry.OpenKeyPath(AliasKey(name), false) || !registry.HasValue(value))
+        if (!OpenAlias(registry, name) || !registry.HasValue(value))
             return std::nullopt;
         return registry.ReadText(value);
-    }
-
-    std::optional<int> StoredPlacement(const char* value)
-    {
-        TRegistry registry;
-        registry.SelectRoot(RegistryRoot::CurrentUser);
-        if (!registry.OpenKeyPath(PlacementKeyPath, false) || !registry.HasValue(value))
-            return std::nullopt;
-        return registry.ReadNumber(value);
-    }
-
-    void StorePlacement(const char* value, int number)
-    {
-        TRegistry registry;
-        registry.SelectRoot(RegistryRoot::CurrentUser);
-        ASSERT_TRUE(registry.OpenKeyPath(PlacementKeyPath, true));
-        registry.WriteNumber(value, number);
     }
 
     TFormConfig& OpenWindow()
@@ -110,10 +93,8 @@ protected:
 
     QTreeWidgetItem* Item(const QString& name) const
     {
-        for (int i = 0; i < form->LstAliases->topLevelItemCount(); ++i)
-            if (form->LstAliases->topLevelItem(i)->text(0) == name)
-                return form->LstAliases->topLevelItem(i);
-        return nullptr;
+        const auto found = form->LstAliases->findItems(name, Qt::MatchExactly);
+        return found.isEmpty() ? nullptr : found.first();
     }
 
     QTreeWidgetItem* SelectedItem() const
@@ -127,16 +108,16 @@ protected:
     {
         QTreeWidgetItem* item = Item(name);
         ASSERT_NE(item, nullptr) << name.toStdString();
-        const QRect rect = form->LstAliases->visualItemRect(item);
         QTest::mouseClick(form->LstAliases->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          QPoint(rect.left() + 10, rect.center().y()));
+                          form->LstAliases->visualItemRect(item).topLeft() + QPoint(10, 4));
         // Keep the next click on the list from counting as a double click.
         QTest::qWait(QApplication::doubleClickInterval() + 20);
     }
 
     // Opens the list's pop-up menu with a right click, as the user does.
-    void OpenMenu(const QPoint& at = QPoint(20, 200))
+    void OpenMenu()
     {
+        const QPoint at(20, 200);
         QContextMenuEvent event(QContextMenuEvent::Mouse, at,
                                 form->LstAliases->viewport()->mapToGlobal(at));
         QApplication::sendEvent(form->LstAliases->viewport(), &event);
@@ -145,9 +126,7 @@ protected:
 
     void ChooseFromMenu(QAction* action)
     {
-        OpenMenu();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(OpenMenu());
         ASSERT_TRUE(action->isEnabled()) << action->text().toStdString();
         QTest::mouseClick(form->Menu, Qt::LeftButton, Qt::NoModifier,
                           form->Menu->actionGeometry(action).center());
@@ -155,21 +134,22 @@ protected:
     }
 
     // The in-place editor of an alias name, while one is open.
-    QLineEdit* NameEditor() const { return form->LstAliases->viewport()->findChild<QLineEdit*>(); }
+    QLineEdit* NameEditor() const
+    {
+        auto* editor = form->LstAliases->viewport()->findChild<QLineEdit*>();
+        return editor && editor->isVisible() ? editor : nullptr;
+    }
 
     // Types a name into the open in-place editor and ends the edit with Enter or Esc.
     void FinishNameEdit(const QString& text, Qt::Key key)
     {
-        QLineEdit* editor = nullptr;
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return (editor = NameEditor()) && editor->isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return NameEditor() != nullptr; }));
+        QLineEdit* editor = NameEditor();
         editor->selectAll();
-        if (!text.isEmpty())
-            QTest::keyClicks(editor, text);
-        else
-            QTest::keyClick(editor, Qt::Key_Delete);
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QTest::keyClicks(editor, text);
         QTest::keyClick(editor, key);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !NameEditor() || !NameEditor()->isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return NameEditor() == nullptr; }));
     }
 
     void ShowPageOf(QWidget* control)
@@ -185,10 +165,8 @@ protected:
         ShowPageOf(edit);
         edit->setFocus();
         edit->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(edit, Qt::Key_Delete);
-        else
-            QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
     }
 
     void Toggle(QCheckBox* box)
@@ -199,60 +177,41 @@ protected:
 
     void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-    // Answers the next modal dialog that opens with `answer`, remembering its title and text.
+    // What a modal dialog showed before it was answered.
+    struct Modal {
+        QString name, title, text;
+    };
+
+    // Answers the next modal dialog that opens with `answer`, recording it in `modals`.
     void AnswerModal(std::function<void(QWidget&)> answer)
     {
         modalAnswer_ = std::move(answer);
-        modalTimer_.setInterval(10);
         QObject::disconnect(&modalTimer_, nullptr, nullptr, nullptr);
         QObject::connect(&modalTimer_, &QTimer::timeout, [this] {
             QWidget* dialog = QApplication::activeModalWidget();
             if (!dialog)
                 return;
             modalTimer_.stop();
-            modalTitles.push_back(dialog->windowTitle());
-            modalNames.push_back(dialog->objectName());
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            auto* label = dialog->findChild<QLabel*>("MessageText");
+            modals.push_back({dialog->objectName(), dialog->windowTitle(),
+                              box     ? box->text()
+                              : label ? label->text()
+                                      : QString()});
             modalAnswer_(*dialog);
         });
-        modalTimer_.start();
+        modalTimer_.start(10);
     }
 
-    // Presses the dialog button with the given object name ("BtnOK", "BtnCancel").
-    static std::function<void(QWidget&)> Press(const char* buttonName, QString* text = nullptr)
+    // Answers with a key: Enter presses the default button, Escape the cancel button.
+    void AnswerModalWith(Qt::Key key)
     {
-        return [buttonName, text](QWidget& dialog) {
-            if (text)
-                *text = DialogText(dialog);
-            auto* button = dialog.findChild<QPushButton*>(buttonName);
-            ASSERT_NE(button, nullptr) << buttonName;
-            button->click();
-        };
-    }
-
-    // The message of a message dialog or of the error box.
-    static QString DialogText(QWidget& dialog)
-    {
-        if (auto* box = qobject_cast<QMessageBox*>(&dialog))
-            return box->text();
-        auto* label = dialog.findChild<QLabel*>("MessageText");
-        return label ? label->text() : QString();
-    }
-
-    // Presses OK in the error box.
-    static std::function<void(QWidget&)> AcknowledgeError(QString* text)
-    {
-        return [text](QWidget& dialog) {
-            *text = DialogText(dialog);
-            auto* box = qobject_cast<QMessageBox*>(&dialog);
-            ASSERT_NE(box, nullptr);
-            box->button(QMessageBox::Ok)->click();
-        };
+        AnswerModal([key](QWidget& dialog) { QTest::keyClick(&dialog, key); });
     }
 
     TestEnvironment environment;
     std::unique_ptr<TFormConfig> form;
-    std::vector<QString> modalTitles;
-    std::vector<QString> modalNames;
+    std::vector<Modal> modals;
 
 private:
     QTimer modalTimer_;
