@@ -66,17 +66,15 @@ TEST_F(CreatingAnAlias, EnterWithoutANameMakesNewAliasShowingThePreviousValues)
     EXPECT_FALSE(KeyExists("New Alias"));
     EXPECT_TRUE(window.EditPath->isEnabled());
     EXPECT_EQ(window.EditPath->text(), "C:\\db\\sales.mdb");
-    EXPECT_TRUE(window.ChkReadOnly->isChecked());
+    EXPECT_EQ(Checked(), "ChkReadOnly ChkSeeChanges");
     EXPECT_FALSE(window.BtnApply->isEnabled());
 
     Type(window.EditPreReset, "40");
     Click(window.BtnApply);
-    EXPECT_EQ(Stored("New Alias", "Path"), "C:\\db\\sales.mdb");
-    EXPECT_EQ(Stored("New Alias", "Read Only"), "True");
-    EXPECT_EQ(Stored("New Alias", "User Name"), "u");
-    EXPECT_EQ(Stored("New Alias", "Prefetch Reset Every"), "40");
+    EXPECT_EQ(StoredAlias("New Alias"),
+              "Path=C:\\db\\sales.mdb; Read Only=True; User Name=u; Prefetch Reset Every=40");
     EXPECT_EQ(Item("New Alias")->text(1), "C:\\db\\sales.mdb");
-    EXPECT_EQ(Stored("Sales", "Prefetch Reset Every"), std::nullopt);
+    EXPECT_EQ(StoredAlias("Sales"), "Path=C:\\db\\sales.mdb; Read Only=tRUE; User Name=u");
 }
 
 TEST_F(CreatingAnAlias, EscLeavesAnUnnamedItemThatDeleteOrRefreshRemoves)
@@ -147,7 +145,7 @@ TEST_F(RenamingAnAlias, OntoAnotherAliasLeavesTheRegistryAndShowsTheOtherAlias)
     EXPECT_EQ(Stored("Alpha", "Path"), "C:\\a.mdb");
     EXPECT_EQ(Stored("Beta", "Path"), "C:\\b.mdb");
     EXPECT_EQ(window.EditPath->text(), "C:\\b.mdb");
-    EXPECT_TRUE(window.ChkLockEdits->isChecked());
+    EXPECT_EQ(Checked(), "ChkLockEdits ChkSeeChanges");
 
     ChooseFromMenu(window.ItmRefresh);
     EXPECT_EQ(Names(), QStringList({"Alpha", "Beta"}));

@@ -107,7 +107,7 @@ TEST_F(EditingAnAlias, ChoosingAnotherAliasDropsUnappliedEditsWithoutAsking)
     Select("Sales");
     EXPECT_EQ(EnabledOptionControls(window), 21);
     EXPECT_EQ(window.EditPath->text(), "C:\\db\\sales.mdb");
-    EXPECT_TRUE(window.ChkReadOnly->isChecked());
+    EXPECT_EQ(Checked(), "ChkReadOnly ChkSeeChanges");
     EXPECT_FALSE(window.BtnApply->isEnabled());
 
     Type(window.EditPath, "C:\\elsewhere.mdb");
@@ -116,12 +116,12 @@ TEST_F(EditingAnAlias, ChoosingAnotherAliasDropsUnappliedEditsWithoutAsking)
     EXPECT_TRUE(modals.empty());
     EXPECT_EQ(window.EditPath->text(), "C:\\db\\stock.mdb");
     EXPECT_EQ(window.EditUsername->text(), "clerk");
-    EXPECT_FALSE(window.ChkReadOnly->isChecked());
+    EXPECT_EQ(Checked(), "ChkSeeChanges");
     EXPECT_FALSE(window.BtnApply->isEnabled());
 
     Select("Sales");
     EXPECT_EQ(window.EditPath->text(), "C:\\db\\sales.mdb");
-    EXPECT_EQ(Stored("Sales", "Path"), "C:\\db\\sales.mdb");
+    EXPECT_EQ(StoredAlias("Sales"), "Path=C:\\db\\sales.mdb; Read Only=True");
 }
 
 TEST_F(EditingAnAlias, EnterAppliesTheWholeAliasOnlyWhileThereIsSomethingToApply)
@@ -138,11 +138,7 @@ TEST_F(EditingAnAlias, EnterAppliesTheWholeAliasOnlyWhileThereIsSomethingToApply
     // The number pad's Enter key.
     QTest::keyClick(window.EditPreThreshold, Qt::Key_Enter, Qt::KeypadModifier);
 
-    EXPECT_EQ(Stored("Sales", "Path"), "D:\\new.mdb");
-    EXPECT_EQ(Stored("Sales", "Read Only"), "True");
-    EXPECT_EQ(Stored("Sales", "Exclusive"), std::nullopt);
-    EXPECT_EQ(Stored("Sales", "Connect"), std::nullopt);
-    EXPECT_EQ(Stored("Sales", "Prefetch Threshold"), "lots");
+    EXPECT_EQ(StoredAlias("Sales"), "Path=D:\\new.mdb; Read Only=True; Prefetch Threshold=lots");
     EXPECT_EQ(Item("Sales")->text(1), "D:\\new.mdb");
     EXPECT_FALSE(window.BtnApply->isEnabled());
 
@@ -154,43 +150,43 @@ TEST_F(EditingAnAlias, EnterAppliesTheWholeAliasOnlyWhileThereIsSomethingToApply
 
 TEST_F(EditingAnAlias, FlagsLoadInAnyLetterCaseAndAreStoredAsTrueOrNotAtAll)
 {
+    // Between them the two aliases have each flag on once, in some letter case, and off once.
     Seed("Odd", {{"Exclusive", "true"},
-                 {"Read Only", "TRUE"},
-                 {"Lock Edits", "tRuE"},
-                 {"Separate Workspace", "1"},
-                 {"Use Defaults", "Yes"},
-                 {"Show GUIDs", "False"},
+                 {"Read Only", "1"},
+                 {"Lock Edits", "TRUE"},
+                 {"Separate Workspace", "Yes"},
+                 {"Use Defaults", "tRuE"},
+                 {"Use Constraints", "False"},
+                 {"Use AllowZeroLength", "True"},
                  {"Rename Primary", " True"},
-                 {"Disable SeeChanges", "True"}});
-    Seed("Plain", {});
+                 {"Show GUIDs", "true"},
+                 {"Disable SeeChanges", "TRUE"}});
+    Seed("Even", {{"Read Only", "True"},
+                  {"Separate Workspace", "true"},
+                  {"Use Constraints", "TRUE"},
+                  {"Rename Primary", "True"},
+                  {"Disable Refresh", "True"},
+                  {"ReportIndexesCaseSensitive", "tRUE"}});
     TFormConfig& window = OpenWindow();
 
+    // "Disable SeeChanges" shows as the box that turns dbSeeChanges on.
     Select("Odd");
-    EXPECT_TRUE(window.ChkExclusive->isChecked());
-    EXPECT_TRUE(window.ChkReadOnly->isChecked());
-    EXPECT_TRUE(window.ChkLockEdits->isChecked());
-    EXPECT_FALSE(window.ChkSeparateWS->isChecked());
-    EXPECT_FALSE(window.ChkUseDefault->isChecked());
-    EXPECT_FALSE(window.ChkShowGUID->isChecked());
-    EXPECT_FALSE(window.ChkRenamePrimary->isChecked());
-    // The flag that turns dbSeeChanges off shows as the box that turns it on.
-    EXPECT_FALSE(window.ChkSeeChanges->isChecked());
+    EXPECT_EQ(Checked(), "ChkExclusive ChkLockEdits ChkUseDefault ChkUseAllowZero ChkShowGUID");
     // Loading differing values went through the change handlers, yet the pane ends clean.
     EXPECT_FALSE(window.Dirty());
-
     Toggle(window.ChkSeeChanges);
     Click(window.BtnApply);
-    for (const char* flag : {"Exclusive", "Read Only", "Lock Edits"})
-        EXPECT_EQ(Stored("Odd", flag), "True") << flag;
-    for (const char* flag : {"Separate Workspace", "Use Defaults", "Show GUIDs", "Rename Primary",
-                             "Use Constraints", "Disable SeeChanges"})
-        EXPECT_EQ(Stored("Odd", flag), std::nullopt) << flag;
+    EXPECT_EQ(StoredAlias("Odd"), "Exclusive=True; Lock Edits=True; Use Defaults=True; "
+                                  "Use AllowZeroLength=True; Show GUIDs=True");
 
-    Select("Plain");
-    EXPECT_TRUE(window.ChkSeeChanges->isChecked());
+    Select("Even");
+    EXPECT_EQ(Checked(), "ChkReadOnly ChkSeparateWS ChkUseConstraint ChkRenamePrimary "
+                         "ChkDisableRefresh ChkSeeChanges ChkIndexesCaseSensitive");
     Toggle(window.ChkSeeChanges);
     Click(window.BtnApply);
-    EXPECT_EQ(Stored("Plain", "Disable SeeChanges"), "True");
+    EXPECT_EQ(StoredAlias("Even"), "Read Only=True; Separate Workspace=True; Use Constraints=True; "
+                                   "Rename Primary=True; Disable Refresh=True; Disable "
+                                   "SeeChanges=True; ReportIndexesCaseSensitive=True");
 }
 
 TEST_F(EditingAnAlias, AValueOfTheWrongTypeShowsTheRegistryMessageAndTheWindowGoesOn)
@@ -367,20 +363,16 @@ TEST_F(OpeningTheWindow, EveryTextFitsAtTheDesignSize)
         for (QWidget* control : shown->findChildren<QWidget*>()) {
             if (!qobject_cast<QLabel*>(control) && !qobject_cast<QAbstractButton*>(control))
                 continue;
-            const int neededHeight = control->hasHeightForWidth()
-                                         ? control->heightForWidth(control->width())
-                                         : control->sizeHint().height();
-            const int neededWidth =
-                control->hasHeightForWidth()
-                    ? control->minimumSizeHint().width()
-                    : qMin(control->sizeHint().width(), control->maximumWidth());
+            const bool wraps = control->hasHeightForWidth();
+            const QSize needed(wraps ? control->minimumSizeHint().width()
+                                     : qMin(control->sizeHint().width(), control->maximumWidth()),
+                               wraps ? control->heightForWidth(control->width())
+                                     : control->sizeHint().height());
             const QRect inPage(control->mapTo(shown, QPoint(0, 0)), control->size());
-            const auto* label = qobject_cast<QLabel*>(control);
-            const std::string what =
-                label ? label->text().toStdString() : control->objectName().toStdString();
-            EXPECT_GE(control->width(), neededWidth) << what;
-            EXPECT_GE(control->height(), neededHeight) << what;
-            EXPECT_TRUE(shown->rect().contains(inPage)) << what;
+            EXPECT_TRUE(control->width() >= needed.width() &&
+                        control->height() >= needed.height() && shown->rect().contains(inPage))
+                << control->objectName().toStdString()
+                << control->property("text").toString().toStdString();
         }
     }
 }

@@ -75,6 +75,30 @@ protected:
         return registry.ReadText(value);
     }
 
+    // The alias's stored values among the 18 of an alias, "name=text" joined by "; ".
+    std::string StoredAlias(const std::string& name)
+    {
+        std::string all;
+        for (const char* value :
+             {"Path", "Exclusive", "Read Only", "Lock Edits", "Separate Workspace", "Use Defaults",
+              "Use Constraints", "Use AllowZeroLength", "Rename Primary", "Show GUIDs",
+              "Disable Refresh", "Disable SeeChanges", "ReportIndexesCaseSensitive", "SystemDb",
+              "User Name", "Connect", "Prefetch Threshold", "Prefetch Reset Every"})
+            if (const auto text = Stored(name, value))
+                all += (all.empty() ? "" : "; ") + std::string(value) + "=" + *text;
+        return all;
+    }
+
+    // The object names of the checked boxes of the pane, in the order of the option controls.
+    QString Checked() const
+    {
+        QStringList checked;
+        for (const QWidget* control : form->OptionControls())
+            if (auto* box = qobject_cast<const QCheckBox*>(control); box && box->isChecked())
+                checked << box->objectName();
+        return checked.join(' ');
+    }
+
     TFormConfig& OpenWindow()
     {
         form = std::make_unique<TFormConfig>();
