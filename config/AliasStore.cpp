@@ -132,9 +132,16 @@ void AliasStore::ListAliases(AliasScope scope,
 
 std::optional<AliasSettings> AliasStore::LoadAlias(const std::string& name)
 {
-    if (name.empty() || !registry_.OpenKeyPath(AliasKeyPath(name), false))
-        return std::nullopt;
     AliasSettings settings;
+    if (!LoadAlias(name, settings))
+        return std::nullopt;
+    return settings;
+}
+
+bool AliasStore::LoadAlias(const std::string& name, AliasSettings& settings)
+{
+    if (name.empty() || !registry_.OpenKeyPath(AliasKeyPath(name), false))
+        return false;
     settings.Path = registry_.ReadText(PathValue);
     // "Exclusive" first, then "Read Only", then the other flags in their save order.
     settings.Exclusive = ReadFlag(registry_, "Exclusive");
@@ -145,7 +152,7 @@ std::optional<AliasSettings> AliasStore::LoadAlias(const std::string& name)
     for (const TextField& text : TextOrder)
         settings.*text.field = registry_.ReadText(text.valueName);
     // The alias key stays open until the next operation opens another.
-    return settings;
+    return true;
 }
 
 bool AliasStore::SaveAlias(const std::string& name, const AliasSettings& settings)

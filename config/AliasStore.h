@@ -51,6 +51,10 @@ public:
     // listed before it are in `listed` when the exception leaves.
     void ListAliases(AliasScope scope, std::vector<std::pair<std::string, std::string>>& listed);
     std::optional<AliasSettings> LoadAlias(const std::string& name);
+    // Reads the alias's values into `settings`, one by one in their stored order; false, with
+    // `settings` untouched, when the alias key cannot be opened. A value that cannot be read
+    // raises, and the values read before it are in `settings` by then.
+    bool LoadAlias(const std::string& name, AliasSettings& settings);
     bool SaveAlias(const std::string& name, const AliasSettings& settings);
     void RenameAlias(const std::string& oldName, const std::string& newName);
     bool DeleteAlias(const std::string& name);

@@ -860,9 +860,17 @@ void TFormConfig::LstAliasesChange()
     BtnApply->setEnabled(editable && dirty_);
     if (!editable)
         return;
-    if (const std::optional<AliasSettings> settings =
-            aliases_->LoadAlias(item->text(0).toStdString()))
-        ShowSettings(*settings);
+    // Values not read keep what the controls show: a new alias without a key keeps the values
+    // of the alias shown before, and a load that fails half-way shows what it read up to the
+    // failing value and leaves the pane as modified as those changes made it.
+    AliasSettings settings = SettingsFromControls();
+    try {
+        aliases_->LoadAlias(item->text(0).toStdString(), settings);
+    } catch (...) {
+        ShowSettings(settings);
+        throw;
+    }
+    ShowSettings(settings);
     SetDirty(false);
 }
 

@@ -207,6 +207,9 @@ TEST_F(EditingAnAlias, AValueOfTheWrongTypeShowsTheRegistryMessageAndTheWindowGo
     EXPECT_EQ(modals[0].title, "QTS Configuration Utility");
     EXPECT_EQ(modals[0].text, "Invalid data type for 'Lock Edits'");
     EXPECT_TRUE(window.isVisible());
+    // The values read before the failing one are shown, and showing them modified the pane.
+    EXPECT_EQ(window.EditPath->text(), "C:\\broken.mdb");
+    EXPECT_TRUE(window.BtnApply->isEnabled());
 
     Select("Fine");
     EXPECT_EQ(window.EditPath->text(), "C:\\fine.mdb");
