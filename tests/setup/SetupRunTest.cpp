@@ -337,7 +337,6 @@ TEST_F(SetupRunSteps, ReportedFailuresDoNotStopTheRun)
     fields.queryBuilderPath = "C:\\Delphi\\Bin\\VQBLib32.dll";
     fields.tools = StepChoice::Install;
     fields.design = StepChoice::Remove;
-    fields.environment.reset(); // no environment button selected
 
     RunSetupSteps(profile, fields, report);
 
@@ -350,9 +349,53 @@ TEST_F(SetupRunSteps, ReportedFailuresDoNotStopTheRun)
         "Failed to rename C:\\Delphi\\Bin\\VQBLib32.dll to C:\\Delphi\\Bin\\VQBLib32.dll.old.");
     EXPECT_EQ(report.log.back(), "Aborted.");
     EXPECT_EQ(env.ReadFile("C:\\Delphi\\Bin\\VQBLib32.dll"), "idapi32.dll");
-    // The key is made ready, but there is no environment to remember.
+    EXPECT_EQ(UserValue(EngineKey, "LastEnvironment"), "Delphi 3");
+}
+
+// First start: no environment chosen, so no profile either. The design environment steps have no
+// keys to write to and end at once; the design tools step runs as chosen; nothing is written into
+// the root of the user's registry.
+TEST_F(SetupRunSteps, WithoutAnEnvironmentTheDesignEnvironmentStepsAbortAndWriteNothing)
+{
+    profile = EnvironmentProfile();
+    fields = SetupFields();
+    ApplyEnvironment(profile, fields, report);
+    fields.generate = false;
+    env.WriteFile(fields.explorerPath, "idapi32.dll");
+    const std::vector<std::string> aborted = {
+        "", "Updating unit search path and component library...", "Aborted."};
+
+    for (const StepChoice design : {StepChoice::Install, StepChoice::Remove}) {
+        fields.design = design;
+        UpdateDesignDefaults(profile, fields, report);
+        fields.tools = design == StepChoice::Install ? StepChoice::Install : StepChoice::Skip;
+        report = RecordingReport();
+        RunSetupSteps(profile, fields, report);
+
+        std::vector<std::string> expected = aborted;
+        if (design == StepChoice::Install) {
+            expected.insert(expected.end(), {"", "Saving original Database Explorer...",
+                                             "The original Database Explorer has been saved to " +
+                                                 fields.explorerPath + ".old."});
+            AddPatchLines(expected, "Database Explorer", fields.explorerPath);
+        }
+        EXPECT_EQ(report.log, expected);
+        EXPECT_EQ(report.events.size(), report.log.size()); // no notice, no dialog
+    }
+    EXPECT_EQ(env.ReadFile(fields.explorerPath), "QTS323x.DLL");
+
     TRegistry registry;
     registry.SelectRoot(RegistryRoot::CurrentUser);
+    ASSERT_TRUE(registry.OpenKeyPath("", false)); // the root itself
+    EXPECT_FALSE(registry.HasValue(""));
+    std::vector<std::string> keys;
+    registry.ListSubkeys(keys);
+    for (std::string key : keys) {
+        for (char& c : key)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_NE(key, "session");
+    }
+    // The engine's key is made ready, but there is no environment to remember.
     ASSERT_TRUE(registry.OpenKeyPath(EngineKey, false));
     EXPECT_FALSE(registry.HasValue("LastEnvironment"));
 }
