@@ -399,3 +399,84 @@ TEST_F(SetupRunSteps, WithoutAnEnvironmentTheDesignEnvironmentStepsAbortAndWrite
     ASSERT_TRUE(registry.OpenKeyPath(EngineKey, false));
     EXPECT_FALSE(registry.HasValue("LastEnvironment"));
 }
+
+namespace
+{
+
+// Whether the host itself has a path (not through the drive table).
+bool HostHas(const std::string& nativePath)
+{
+    std::error_code error;
+    return std::filesystem::exists(nativePath, error);
+}
+
+void RemoveMachineValue(const std::string& key, const std::string& name)
+{
+    TRegistry registry;
+    registry.SelectRoot(RegistryRoot::LocalMachine);
+    ASSERT_TRUE(registry.OpenKeyPath(key, false));
+    ASSERT_TRUE(registry.RemoveValue(name));
+}
+
+} // namespace
+
+// With the engine's "RootDir" missing, the folders built from it begin with "\": they lie on the
+// current drive, C:, and the run writes there, never into the host's own "\Lib\Delphi3". With the
+// environment's "RootDir" missing as well, its package goes to C:\Bin and is taken out of there.
+TEST(SetupRunWithoutRootDir, WritesOnDriveCAndNeverInTheHostsOwnFolders)
+{
+    TestEnvironment env;
+    const InstalledEnvironments machine(env);
+    const CurrentFolder onDriveC(env.DriveFolder('c'));
+    const Environment delphi3 = Environment::Delphi3;
+    const std::string r = InstalledEnvironments::EnvironmentDir(delphi3);
+    const std::vector<std::string> originals = machine.OriginalFiles(delphi3);
+    RemoveMachineValue(InstalledEnvironments::EngineKey(), "RootDir");
+    [[maybe_unused]] const bool hostLibBefore = HostHas("/lib/Delphi3");
+    [[maybe_unused]] const bool hostBinBefore = HostHas("/bin/VCLDB30.dpl");
+
+    // The run as the window proposes it.
+    RecordingReport report;
+    EnvironmentProfile profile;
+    SetupFields fields;
+    fields.environment = delphi3;
+    ApplyEnvironment(profile, fields, report);
+    ASSERT_EQ(fields.patchedFolder, "\\Lib\\Delphi3");
+    ASSERT_TRUE(fields.generate);
+    ASSERT_EQ(fields.design, StepChoice::Install);
+    const std::string patchedPackage = ReferencePatch(env.ReadFile(originals.at(1)));
+    RunSetupSteps(profile, fields, report);
+
+    EXPECT_EQ(env.ReadFile("C:\\Lib\\Delphi3\\BDE.dcu"),
+              ReferencePatch(env.ReadFile(originals[0])));
+    EXPECT_EQ(env.ReadFile("C:\\Lib\\Delphi3\\VCLDB30.dpl"), patchedPackage);
+    EXPECT_EQ(env.ReadFile(r + "\\Bin\\VCLDB30.dpl"), patchedPackage);
+    EXPECT_EQ(UserValue(InstalledEnvironments::InstallationKey(delphi3) + "\\Session", "Project"),
+              "\\Demo\\Delphi3\\Demo.dpr");
+
+    RemoveMachineValue(InstalledEnvironments::InstallationKey(delphi3), "RootDir");
+    ApplyEnvironment(profile, fields, report);
+    ASSERT_EQ(profile.EnvironmentDir, "");
+    ASSERT_TRUE(FileSystem::CreateFolder("C:\\Bin"));
+    fields.generate = false;
+    fields.design = StepChoice::Install;
+    report = RecordingReport();
+    RunSetupSteps(profile, fields, report);
+    const std::string updating = "Updating unit search path and component library...";
+    EXPECT_EQ(report.log, (std::vector<std::string>{
+                              "", updating, "Copying files to design environment...",
+                              "Copying \\Lib\\Delphi3\\VCLDB30.dpl to \\Bin\\VCLDB30.dpl..."}));
+    EXPECT_EQ(env.ReadFile("C:\\Bin\\VCLDB30.dpl"), patchedPackage);
+
+    fields.design = StepChoice::Remove;
+    report = RecordingReport();
+    RunSetupSteps(profile, fields, report);
+    EXPECT_EQ(report.log,
+              (std::vector<std::string>{"", updating, "Removing files from design environment...",
+                                        "Removing \\Bin\\VCLDB30.dpl..."}));
+    EXPECT_FALSE(env.Exists("C:\\Bin\\VCLDB30.dpl"));
+#ifndef _WIN32
+    EXPECT_EQ(HostHas("/lib/Delphi3"), hostLibBefore);
+    EXPECT_EQ(HostHas("/bin/VCLDB30.dpl"), hostBinBefore);
+#endif
+}
