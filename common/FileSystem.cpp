@@ -270,6 +270,17 @@ std::string DriveTable()
     return data + "/quillon-tessarium/dosdevices";
 }
 
+// The folder of drive letter in the drive table (its entry, matched ignoring case); false when
+// the table has no entry for it, i.e. the drive does not exist.
+bool DriveFolder(char letter, std::string& folder)
+{
+    const std::string entry = std::string(1, LowerAscii(letter)) + ":";
+    const std::string table = DriveTable();
+    const std::string found = MatchComponent(table, entry);
+    folder = Join(table, found.empty() ? entry : found);
+    return !found.empty();
+}
+
 Resolved Resolve(const std::string& windowsPath)
 {
     Resolved result;
@@ -299,13 +310,17 @@ Resolved Resolve(const std::string& windowsPath)
     } else if (p.size() >= 2 && p[1] == ':' &&
                ((p[0] >= 'a' && p[0] <= 'z') || (p[0] >= 'A' && p[0] <= 'Z'))) {
         result.base = Base::Drive;
-        const std::string entry = std::string(1, LowerAscii(p[0])) + ":";
-        const std::string table = DriveTable();
-        const std::string found = MatchComponent(table, entry);
-        start = Join(table, found.empty() ? entry : found);
-        result.valid = !found.empty();
+        result.valid = DriveFolder(p[0], start);
         parts = Normalize(SplitComponents(p.substr(2)), true);
-    } else if (!p.empty() && IsSeparator(p[0])) {
+    } else if (p[0] == '\\') {
+        // "\Bin\x" is on the current drive, as on Windows; that drive is always C: here, whatever
+        // the native current folder, so such a path never names the host's own root.
+        result.base = Base::Drive;
+        result.valid = DriveFolder('c', start);
+        parts = Normalize(SplitComponents(p), true);
+    } else if (p[0] == '/') {
+        // Only a path written with "/" first is native: what a dialog returns outside every
+        // mapped drive.
         result.base = Base::Native;
         start = "/";
         parts = Normalize(SplitComponents(p), true);

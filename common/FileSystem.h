@@ -64,15 +64,17 @@ ReadResult ReadWholeFile(const std::string& path, std::string& image);
 enum class WriteResult { Ok, CannotCreate, ShortWrite };
 WriteResult ReplaceWholeFile(const std::string& path, const std::string& image);
 
-// The native path for a Windows path (identity on Windows). "\" becomes "/"; a path that
-// starts with "/" is native. A drive letter "X:" resolves through the drive table: the folder
-// $QTS_DOSDEVICES (default ${XDG_DATA_HOME:-$HOME/.local/share}/quillon-tessarium/dosdevices)
-// with entries "c:", "d:" ... (folders or symbolic links); a letter without an entry is a drive
-// that does not exist. A network path "\\server\share\x" resolves through the entry
-// "unc/server/share" of the same table. "." and ".." are resolved by name and never climb
-// above the drive root. A component missing under its exact name is matched ignoring ASCII
-// case. Relative paths stay relative to the current directory. A path that cannot name
-// anything (an empty path, a network path without a share) gives the empty string.
+// The native path for a Windows path (identity on Windows); "\" becomes "/" once the drive is
+// resolved. A drive letter "X:" resolves through the drive table: the folder $QTS_DOSDEVICES
+// (default ${XDG_DATA_HOME:-$HOME/.local/share}/quillon-tessarium/dosdevices) with entries "c:",
+// "d:" ... (folders or symbolic links); a letter without an entry is a drive that does not exist.
+// A path that starts with one "\" is on the current drive, which is always C: here (so "\etc" is
+// C:\etc, never the host's /etc); only a path written with "/" first is native. A network path
+// "\\server\share\x" resolves through the entry "unc/server/share" of the same table. "." and
+// ".." are resolved by name and never climb above the drive root. A component missing under its
+// exact name is matched ignoring ASCII case. Relative paths stay relative to the current
+// directory. A path that cannot name anything (an empty path, a network path without a share)
+// gives the empty string.
 std::string NativePath(const std::string& windowsPath);
 
 } // namespace FileSystem

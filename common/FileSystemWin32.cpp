@@ -62,10 +62,12 @@ bool IsLetter(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// The root of a drive as GetDriveTypeA wants it ("C:\", "\\server\share\"), or the empty string
-// when the path names anything below a root.
+// The root of a drive as GetDriveTypeA wants it ("C:\", "\\server\share\", "\" for the current
+// drive), or the empty string when the path names anything below a root.
 std::string DriveRoot(const std::string& path)
 {
+    if (path.size() == 1 && IsSeparator(path[0]))
+        return "\\";
     if (path.size() >= 2 && IsLetter(path[0]) && path[1] == ':') {
         if (path.size() == 2 || (path.size() == 3 && IsSeparator(path[2])))
             return path.substr(0, 2) + "\\";

@@ -64,19 +64,30 @@ std::uint32_t CopiedType(std::uint32_t type)
     }
 }
 
-// Names of all immediate subkeys, read before any of them is changed.
-std::vector<std::string> SubkeyNames(RegistryStore& store, const RegistryKey& key)
+// Names of all immediate subkeys, read before any of them is changed. `complete` turns false
+// when some name could not be read.
+std::vector<std::string> SubkeyNames(RegistryStore& store, const RegistryKey& key, bool& complete)
 {
     std::vector<std::string> names;
     RegistryKeyInfo info;
-    if (store.QueryInfo(key, info) != StoreStatus::Ok)
+    if (store.QueryInfo(key, info) != StoreStatus::Ok) {
+        complete = false;
         return names;
+    }
     for (std::uint32_t index = 0; index < info.SubKeys; ++index) {
         std::string name;
         if (store.EnumKey(key, index, name) == StoreStatus::Ok)
             names.push_back(std::move(name));
+        else
+            complete = false;
     }
     return names;
+}
+
+std::vector<std::string> SubkeyNames(RegistryStore& store, const RegistryKey& key)
+{
+    bool complete = true;
+    return SubkeyNames(store, key, complete);
 }
 
 void CopyValue(RegistryStore& store, const RegistryKey& from, const RegistryKey& to,
@@ -98,35 +109,48 @@ void CopyValue(RegistryStore& store, const RegistryKey& from, const RegistryKey&
         RaiseSetData(name);
 }
 
-void CopyValues(RegistryStore& store, const RegistryKey& from, const RegistryKey& to)
+// Copies every value of from to to; false when some value could not be listed.
+bool CopyValues(RegistryStore& store, const RegistryKey& from, const RegistryKey& to)
 {
     CopyValue(store, from, to, std::string());
     RegistryKeyInfo info;
     if (store.QueryInfo(from, info) != StoreStatus::Ok)
-        return;
+        return false;
+    bool complete = true;
     std::vector<std::string> names;
     for (std::uint32_t index = 0; index < info.Values; ++index) {
         std::string name;
-        if (store.EnumValue(from, index, name) == StoreStatus::Ok && !name.empty())
+        if (store.EnumValue(from, index, name) != StoreStatus::Ok)
+            complete = false;
+        else if (!name.empty())
             names.push_back(std::move(name));
     }
     for (const auto& name : names)
         CopyValue(store, from, to, name);
+    return complete;
 }
 
-void CopyTree(RegistryStore& store, RegistryRoot root, const RegistryKey& from,
+// Copies the values and subkeys of from into to, depth first. A subkey that cannot be opened is
+// left out and the result is false: the copy then lacks part of the tree. A subkey that is gone
+// by the time it is opened (another program deleted it) leaves nothing out.
+bool CopyTree(RegistryStore& store, RegistryRoot root, const RegistryKey& from,
               const RegistryKey& to)
 {
-    CopyValues(store, from, to);
-    for (const auto& name : SubkeyNames(store, from)) {
+    bool complete = CopyValues(store, from, to);
+    for (const auto& name : SubkeyNames(store, from, complete)) {
         std::unique_ptr<RegistryKey> sourceChild;
-        if (store.OpenKey(root, &from, name, KeyAccess::ReadWrite, sourceChild) != StoreStatus::Ok)
+        const StoreStatus opened =
+            store.OpenKey(root, &from, name, KeyAccess::ReadWrite, sourceChild);
+        if (opened != StoreStatus::Ok) {
+            complete = complete && opened == StoreStatus::NotFound;
             continue;
+        }
         std::unique_ptr<RegistryKey> targetChild;
         if (store.CreateKey(root, &to, name, KeyAccess::ReadWrite, targetChild) != StoreStatus::Ok)
             RaiseCreateKey(name);
-        CopyTree(store, root, *sourceChild, *targetChild);
+        complete = CopyTree(store, root, *sourceChild, *targetChild) && complete;
     }
+    return complete;
 }
 
 // Deletes the key at subKey below parent with everything under it, depth first.
@@ -145,6 +169,10 @@ bool RemoveTree(RegistryStore& store, RegistryRoot root, const RegistryKey* pare
 } // namespace
 
 TRegistry::TRegistry() : store_(CreateRegistryStore())
+{
+}
+
+TRegistry::TRegistry(std::unique_ptr<RegistryStore> store) : store_(std::move(store))
 {
 }
 
@@ -340,9 +368,11 @@ void TRegistry::MoveKeyTree(const std::string& source, const std::string& target
     if (store_->OpenKey(root_, toParent, to.subKey, KeyAccess::ReadWrite, targetKey) !=
         StoreStatus::Ok)
         return;
-    CopyTree(*store_, root_, *sourceKey, *targetKey);
+    const bool complete = CopyTree(*store_, root_, *sourceKey, *targetKey);
     sourceKey.reset();
     targetKey.reset();
-    if (removeSource)
+    // A source whose tree was not copied whole stays, so that nothing is left only in a source
+    // that is then partly deleted; the copy made so far stays too.
+    if (removeSource && complete)
         RemoveKeyTree(source);
 }

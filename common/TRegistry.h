@@ -36,6 +36,8 @@ public:
     // Starts on the current user's root with no key open. On systems without a registry the
     // store files are located from the environment when the object is created.
     TRegistry();
+    // On a store of the caller's choosing (one that wraps the system's store, for instance).
+    explicit TRegistry(std::unique_ptr<RegistryStore> store);
     ~TRegistry();
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;

@@ -9,6 +9,8 @@
 namespace
 {
 
+const char* const Aborted = "Aborted.";
+
 // One line of the original files: a path whose modified copy goes directly into the folder for
 // modified files, or "path=relative target" that names the copy's place below that folder.
 void PatchOriginalFile(const std::string& line, const EnvironmentProfile& profile,
@@ -24,6 +26,20 @@ void PatchOriginalFile(const std::string& line, const EnvironmentProfile& profil
     }
     PatchFile(FileNamePart(source), source, fields.patchedFolder + "\\" + relativeTarget, profile,
               report);
+}
+
+void UpdatePackageFiles(const EnvironmentProfile& profile, const SetupFields& fields,
+                        SetupReport& report)
+{
+    if (profile.PackageList.empty())
+        return;
+    if (fields.design == StepChoice::Install) {
+        report.LogProgress("Copying files to design environment...");
+        InstallPackageFiles(profile, report);
+    } else {
+        report.LogProgress("Removing files from design environment...");
+        RemovePackageFiles(profile, report);
+    }
 }
 
 void RememberEnvironment(const SetupFields& fields)
@@ -49,15 +65,13 @@ void RunSetupSteps(const EnvironmentProfile& profile, const SetupFields& fields,
     if (fields.design == StepChoice::Install || fields.design == StepChoice::Remove) {
         report.LogProgress("");
         report.LogProgress("Updating unit search path and component library...");
-        UpdateEnvironmentSettings(profile, fields, report);
-        if (!profile.PackageList.empty()) {
-            if (fields.design == StepChoice::Install) {
-                report.LogProgress("Copying files to design environment...");
-                InstallPackageFiles(profile, report);
-            } else {
-                report.LogProgress("Removing files from design environment...");
-                RemovePackageFiles(profile, report);
-            }
+        if (!fields.environment) {
+            // No environment, no keys: its empty key names would address the root of the
+            // user's registry itself and write the search path and a "Session" key there.
+            report.LogProgress(Aborted);
+        } else {
+            UpdateEnvironmentSettings(profile, fields, report);
+            UpdatePackageFiles(profile, fields, report);
         }
     }
 

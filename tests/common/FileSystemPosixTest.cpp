@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "FileSystem.h"
+#include "QtsTools.h"
 #include "TestEnvironment.h"
 
 namespace fs = std::filesystem;
@@ -123,6 +124,41 @@ TEST_F(DriveTable, ReplacingThroughALinkWritesTheLinkedFile)
     EXPECT_EQ(ReplaceWholeFile("C:\\link.lib", "new"), WriteResult::Ok);
     EXPECT_TRUE(fs::is_symlink(c + "/link.lib"));
     EXPECT_EQ(env.ReadFile("C:\\real.lib"), "new");
+}
+
+// A path that begins with one "\" is on drive C:, whatever the native current folder, even the
+// host's own root; the host's folders of the same names are never read, created or removed.
+TEST_F(DriveTable, RootedPathsNeverReachTheHostsRoot)
+{
+    const std::string probe = "qts-rooted-" + std::to_string(::getpid());
+    bool leaked = false;
+    {
+        const CurrentFolder atHostRoot("/");
+        EXPECT_EQ(NativePath("\\ETC\\Passwd"), table + "/c:/ETC/Passwd");
+        std::string image;
+        EXPECT_EQ(ReadWholeFile("\\ETC\\Passwd", image), ReadResult::CannotOpen);
+        EXPECT_EQ(Find("\\..\\etc\\passwd"), EntryKind::None);
+        EXPECT_FALSE(FolderExists("\\etc"));
+        EXPECT_TRUE(CreatePath("\\" + probe + "\\x"));
+        EXPECT_EQ(ReplaceWholeFile("\\" + probe + "\\f", "f"), WriteResult::Ok);
+        leaked = fs::exists("/" + probe);
+    }
+    if (leaked)
+        fs::remove_all("/" + probe);
+    EXPECT_FALSE(leaked);
+    EXPECT_TRUE(fs::is_directory(c + "/" + probe + "/x"));
+    EXPECT_TRUE(fs::is_regular_file(c + "/" + probe + "/f"));
+    // Written with "/" first, a path is the host's own.
+    EXPECT_EQ(NativePath("/etc\\passwd"), "/etc/passwd");
+    EXPECT_EQ(Find("/etc"), EntryKind::Folder);
+
+    // Without a drive C: such a path names nothing, like one on any missing drive.
+    fs::remove(table + "/c:");
+    EXPECT_FALSE(FolderExists("\\"));
+    EXPECT_EQ(Find("\\" + probe), EntryKind::None);
+    EXPECT_FALSE(CreatePath("\\y"));
+    EXPECT_EQ(ReplaceWholeFile("\\y.bin", "y"), WriteResult::CannotCreate);
+    EXPECT_EQ(Count(table), 0u);
 }
 
 #endif // _WIN32

@@ -120,3 +120,33 @@ TEST_F(FileSystemOnDrive, WholeFilesAndCopiesKeepEveryByte)
     EXPECT_EQ(image, "");
     EXPECT_EQ(Names(drive), (std::vector<std::string>{"dst.bpl", "empty.bin", "src.bpl"}));
 }
+
+// A path that begins with one "\" is on the current drive, here C:. On Windows the system resolves
+// it; elsewhere the drive table does, and C: is the only current drive there is.
+TEST(FileSystemOnCurrentDrive, RootedPathsReachTheFilesOfDriveC)
+{
+    TestEnvironment env;
+    const CurrentFolder onDriveC(env.DriveFolder('c'));
+    env.WriteFile("C:\\QtsRooted\\Bin\\VCLDB30.dpl", "package");
+
+    EXPECT_EQ(Find("\\QtsRooted\\Bin"), EntryKind::Folder);
+    EXPECT_TRUE(FileExists("\\qtsrooted\\BIN\\vcldb30.dpl"));
+    EXPECT_EQ(DriveType("\\"), 3u);
+    std::string image;
+    ASSERT_EQ(ReadWholeFile("\\QtsRooted\\Bin\\VCLDB30.dpl", image), ReadResult::Ok);
+    EXPECT_EQ(image, "package");
+
+    EXPECT_TRUE(CopyFileOver("\\QtsRooted\\Bin\\VCLDB30.dpl", "\\QtsRooted\\copy.dpl"));
+    EXPECT_TRUE(RenameFile("\\QtsRooted\\copy.dpl", "\\QtsRooted\\Lib\\..\\moved.dpl"));
+    EXPECT_EQ(env.ReadFile("C:\\QtsRooted\\moved.dpl"), "package");
+    EXPECT_EQ(ReplaceWholeFile("\\QtsRooted\\new.bin", "new"), WriteResult::Ok);
+    EXPECT_EQ(env.ReadFile("C:\\QtsRooted\\new.bin"), "new");
+    ASSERT_TRUE(SetReadOnly("\\QtsRooted\\new.bin"));
+    EXPECT_TRUE(IsReadOnly("C:\\QtsRooted\\new.bin"));
+    EXPECT_TRUE(ClearReadOnly("\\QtsRooted\\new.bin"));
+    EXPECT_TRUE(RemoveFile("\\QtsRooted\\new.bin"));
+    EXPECT_TRUE(CreateFolder("\\QtsRooted\\Made"));
+    EXPECT_EQ(Find("C:\\QtsRooted\\Made"), EntryKind::Folder);
+    EXPECT_FALSE(env.Exists("C:\\QtsRooted\\new.bin"));
+    EXPECT_TRUE(env.Exists("C:\\QtsRooted\\Bin\\VCLDB30.dpl"));
+}

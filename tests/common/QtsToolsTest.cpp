@@ -157,6 +157,19 @@ TEST_F(CreatePathOnDrive, FolderExistsForFoldersAndDriveRootsOnly)
     EXPECT_TRUE(FolderExists("C:"));
 }
 
+TEST_F(CreatePathOnDrive, RootedPathsAreCreatedAndFoundOnTheCurrentDrive)
+{
+    const CurrentFolder onDriveC(env.DriveFolder('c'));
+    EXPECT_TRUE(FolderExists("\\"));
+    EXPECT_FALSE(FolderExists("\\QtsRooted"));
+    EXPECT_TRUE(CreatePath("\\QtsRooted\\A\\B"));
+    EXPECT_TRUE(FolderExists("C:\\QtsRooted\\A\\B"));
+    EXPECT_TRUE(FolderExists("\\qtsrooted\\a"));
+    env.WriteFile("C:\\QtsRooted\\file.txt", "x");
+    EXPECT_FALSE(FolderExists("\\QtsRooted\\file.txt"));
+    EXPECT_FALSE(CreatePath("\\QtsRooted\\file.txt\\C"));
+}
+
 #ifndef _WIN32
 // Unmapped drive letters and network shares of the drive table.
 TEST_F(CreatePathOnDrive, MissingDrivesAndSharesAreNeverCreated)

@@ -36,6 +36,71 @@ template <class Action> std::string Outcome(Action action)
     }
 }
 
+// The system's store, except that keys named "Locked" may be read but not written, as a Windows
+// key whose rights grant the user reading only: every open that asks for write access is refused.
+class ReadOnlyLockedKeys : public RegistryStore
+{
+public:
+    StoreStatus OpenKey(RegistryRoot root, const RegistryKey* parent, const std::string& subKey,
+                        std::uint32_t access, std::unique_ptr<RegistryKey>& key) override
+    {
+        if ((access & KeyAccess::WriteMask) && NamesLockedKey(subKey))
+            return StoreStatus::AccessDenied;
+        return inner_->OpenKey(root, parent, subKey, access, key);
+    }
+    StoreStatus CreateKey(RegistryRoot root, const RegistryKey* parent, const std::string& subKey,
+                          std::uint32_t access, std::unique_ptr<RegistryKey>& key) override
+    {
+        if (NamesLockedKey(subKey))
+            return StoreStatus::AccessDenied;
+        return inner_->CreateKey(root, parent, subKey, access, key);
+    }
+    StoreStatus QueryValueInfo(const RegistryKey& key, const std::string& name, std::uint32_t& type,
+                               std::uint32_t& size) override
+    {
+        return inner_->QueryValueInfo(key, name, type, size);
+    }
+    StoreStatus QueryValue(const RegistryKey& key, const std::string& name, std::uint32_t& type,
+                           std::string& data) override
+    {
+        return inner_->QueryValue(key, name, type, data);
+    }
+    StoreStatus SetValue(const RegistryKey& key, const std::string& name, std::uint32_t type,
+                         const std::string& data) override
+    {
+        return inner_->SetValue(key, name, type, data);
+    }
+    StoreStatus DeleteValue(const RegistryKey& key, const std::string& name) override
+    {
+        return inner_->DeleteValue(key, name);
+    }
+    StoreStatus DeleteKey(RegistryRoot root, const RegistryKey* parent,
+                          const std::string& subKey) override
+    {
+        return NamesLockedKey(subKey) ? StoreStatus::AccessDenied
+                                      : inner_->DeleteKey(root, parent, subKey);
+    }
+    StoreStatus EnumKey(const RegistryKey& key, std::uint32_t index, std::string& name) override
+    {
+        return inner_->EnumKey(key, index, name);
+    }
+    StoreStatus EnumValue(const RegistryKey& key, std::uint32_t index, std::string& name) override
+    {
+        return inner_->EnumValue(key, index, name);
+    }
+    StoreStatus QueryInfo(const RegistryKey& key, RegistryKeyInfo& info) override
+    {
+        return inner_->QueryInfo(key, info);
+    }
+
+private:
+    static bool NamesLockedKey(const std::string& subKey)
+    {
+        return subKey.substr(subKey.find_last_of('\\') + 1) == "Locked";
+    }
+    std::unique_ptr<RegistryStore> inner_ = CreateRegistryStore();
+};
+
 class Registry : public testing::Test
 {
 protected:
@@ -290,6 +355,36 @@ TEST_F(Registry, MoveKeyTreeChangesNothingWhenItCannotMove)
     EXPECT_EQ(Stored("Source\\Child", "Value").second, std::string("source\0", 7));
     EXPECT_EQ(Stored("Copy\\Child", "Value").second, std::string("source\0", 7));
     EXPECT_EQ(registry.CurrentPath(), base);
+}
+
+// A rename through a move whose source holds a key the user may not write: the copy cannot take
+// that key, so the source stays whole beside the copy rather than being split between the two.
+TEST_F(Registry, MoveKeyTreeKeepsTheSourceWhenASubkeyCannotBeOpened)
+{
+    Seed("Sales", "Path", REG_TYPE_SZ, std::string("C:\\db\\sales.mdb\0", 17));
+    Seed("Sales\\Orders\\Locked", "Inner", REG_TYPE_SZ, std::string("kept\0", 5));
+    Seed("Sales\\Orders", "Outer", REG_TYPE_SZ, std::string("copied\0", 7));
+    Seed("Sales\\Notes", "", REG_TYPE_SZ, std::string("notes\0", 6));
+    Seed("Stock\\Notes", "", REG_TYPE_SZ, std::string("stock\0", 6));
+    TRegistry guarded(std::make_unique<ReadOnlyLockedKeys>());
+
+    EXPECT_EQ(Outcome([&] { guarded.MoveKeyTree(At("Sales"), At("Renamed"), true); }),
+              "(nothing raised)");
+    EXPECT_EQ(Subkeys(At()), (Names{"Renamed", "Sales", "Stock"}));
+    EXPECT_EQ(Subkeys(At("Sales")), (Names{"Notes", "Orders"}));
+    EXPECT_EQ(Subkeys(At("Sales\\Orders")), Names{"Locked"});
+    EXPECT_EQ(Stored("Sales\\Orders\\Locked", "Inner").second, std::string("kept\0", 5));
+    EXPECT_EQ(Stored("Sales", "Path").second, std::string("C:\\db\\sales.mdb\0", 17));
+    // The copy made stays, with everything but the key it could not open.
+    EXPECT_EQ(Subkeys(At("Renamed")), (Names{"Notes", "Orders"}));
+    EXPECT_EQ(Subkeys(At("Renamed\\Orders")), Names{});
+    EXPECT_EQ(Stored("Renamed\\Orders", "Outer").second, std::string("copied\0", 7));
+    EXPECT_EQ(Stored("Renamed", "Path").second, std::string("C:\\db\\sales.mdb\0", 17));
+
+    // A tree without such a key moves whole on the same store.
+    guarded.MoveKeyTree(At("Stock"), At("Goods"), true);
+    EXPECT_EQ(Subkeys(At()), (Names{"Goods", "Renamed", "Sales"}));
+    EXPECT_EQ(Stored("Goods\\Notes", "").second, std::string("stock\0", 6));
 }
 
 } // namespace

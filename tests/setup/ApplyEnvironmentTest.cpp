@@ -298,10 +298,12 @@ TEST_F(SetupDefaults, InstallBecomingSelectedRecomputesTheDesignFields)
     Install();
     machine->RemoveEnvironmentKey(Environment::Delphi2);
     const std::string shown = fields.libraryPath;
-    Recompute(StepChoice::Install);
-    EXPECT_EQ(fields.libraryPath, shown);
-    EXPECT_EQ(fields.complib, "(not applicable)");
-    EXPECT_TRUE(report.events.empty());
+    for (const StepChoice design : {StepChoice::Remove, StepChoice::Install}) {
+        Recompute(design);
+        EXPECT_EQ(fields.libraryPath, shown);
+        EXPECT_EQ(fields.complib, "(not applicable)");
+        EXPECT_TRUE(report.events.empty());
+    }
 
     Choose(Environment::Delphi2);
     EXPECT_EQ(report.notices, std::vector<std::string>{"Delphi 2.0" + NotInstalled});

@@ -337,7 +337,6 @@ TEST_F(SetupRunSteps, ReportedFailuresDoNotStopTheRun)
     fields.queryBuilderPath = "C:\\Delphi\\Bin\\VQBLib32.dll";
     fields.tools = StepChoice::Install;
     fields.design = StepChoice::Remove;
-    fields.environment.reset(); // no environment button selected
 
     RunSetupSteps(profile, fields, report);
 
@@ -350,9 +349,134 @@ TEST_F(SetupRunSteps, ReportedFailuresDoNotStopTheRun)
         "Failed to rename C:\\Delphi\\Bin\\VQBLib32.dll to C:\\Delphi\\Bin\\VQBLib32.dll.old.");
     EXPECT_EQ(report.log.back(), "Aborted.");
     EXPECT_EQ(env.ReadFile("C:\\Delphi\\Bin\\VQBLib32.dll"), "idapi32.dll");
-    // The key is made ready, but there is no environment to remember.
+    EXPECT_EQ(UserValue(EngineKey, "LastEnvironment"), "Delphi 3");
+}
+
+// First start: no environment chosen, so no profile either. The design environment steps have no
+// keys to write to and end at once; the design tools step runs as chosen; nothing is written into
+// the root of the user's registry.
+TEST_F(SetupRunSteps, WithoutAnEnvironmentTheDesignEnvironmentStepsAbortAndWriteNothing)
+{
+    profile = EnvironmentProfile();
+    fields = SetupFields();
+    ApplyEnvironment(profile, fields, report);
+    fields.generate = false;
+    env.WriteFile(fields.explorerPath, "idapi32.dll");
+    const std::vector<std::string> aborted = {
+        "", "Updating unit search path and component library...", "Aborted."};
+
+    for (const StepChoice design : {StepChoice::Install, StepChoice::Remove}) {
+        fields.design = design;
+        UpdateDesignDefaults(profile, fields, report);
+        fields.tools = design == StepChoice::Install ? StepChoice::Install : StepChoice::Skip;
+        report = RecordingReport();
+        RunSetupSteps(profile, fields, report);
+
+        std::vector<std::string> expected = aborted;
+        if (design == StepChoice::Install) {
+            expected.insert(expected.end(), {"", "Saving original Database Explorer...",
+                                             "The original Database Explorer has been saved to " +
+                                                 fields.explorerPath + ".old."});
+            AddPatchLines(expected, "Database Explorer", fields.explorerPath);
+        }
+        EXPECT_EQ(report.log, expected);
+        EXPECT_EQ(report.events.size(), report.log.size()); // no notice, no dialog
+    }
+    EXPECT_EQ(env.ReadFile(fields.explorerPath), "QTS323x.DLL");
+
     TRegistry registry;
     registry.SelectRoot(RegistryRoot::CurrentUser);
+    ASSERT_TRUE(registry.OpenKeyPath("", false)); // the root itself
+    EXPECT_FALSE(registry.HasValue(""));
+    std::vector<std::string> keys;
+    registry.ListSubkeys(keys);
+    for (std::string key : keys) {
+        for (char& c : key)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_NE(key, "session");
+    }
+    // The engine's key is made ready, but there is no environment to remember.
     ASSERT_TRUE(registry.OpenKeyPath(EngineKey, false));
     EXPECT_FALSE(registry.HasValue("LastEnvironment"));
+}
+
+namespace
+{
+
+// Whether the host itself has a path (not through the drive table).
+bool HostHas(const std::string& nativePath)
+{
+    std::error_code error;
+    return std::filesystem::exists(nativePath, error);
+}
+
+void RemoveMachineValue(const std::string& key, const std::string& name)
+{
+    TRegistry registry;
+    registry.SelectRoot(RegistryRoot::LocalMachine);
+    ASSERT_TRUE(registry.OpenKeyPath(key, false));
+    ASSERT_TRUE(registry.RemoveValue(name));
+}
+
+} // namespace
+
+// With the engine's "RootDir" missing, the folders built from it begin with "\": they lie on the
+// current drive, C:, and the run writes there, never into the host's own "\Lib\Delphi3". With the
+// environment's "RootDir" missing as well, its package goes to C:\Bin and is taken out of there.
+TEST(SetupRunWithoutRootDir, WritesOnDriveCAndNeverInTheHostsOwnFolders)
+{
+    TestEnvironment env;
+    const InstalledEnvironments machine(env);
+    const CurrentFolder onDriveC(env.DriveFolder('c'));
+    const Environment delphi3 = Environment::Delphi3;
+    const std::string r = InstalledEnvironments::EnvironmentDir(delphi3);
+    const std::vector<std::string> originals = machine.OriginalFiles(delphi3);
+    RemoveMachineValue(InstalledEnvironments::EngineKey(), "RootDir");
+    [[maybe_unused]] const bool hostLibBefore = HostHas("/lib/Delphi3");
+    [[maybe_unused]] const bool hostBinBefore = HostHas("/bin/VCLDB30.dpl");
+
+    // The run as the window proposes it.
+    RecordingReport report;
+    EnvironmentProfile profile;
+    SetupFields fields;
+    fields.environment = delphi3;
+    ApplyEnvironment(profile, fields, report);
+    ASSERT_EQ(fields.patchedFolder, "\\Lib\\Delphi3");
+    ASSERT_TRUE(fields.generate);
+    ASSERT_EQ(fields.design, StepChoice::Install);
+    const std::string patchedPackage = ReferencePatch(env.ReadFile(originals.at(1)));
+    RunSetupSteps(profile, fields, report);
+
+    EXPECT_EQ(env.ReadFile("C:\\Lib\\Delphi3\\BDE.dcu"),
+              ReferencePatch(env.ReadFile(originals[0])));
+    EXPECT_EQ(env.ReadFile("C:\\Lib\\Delphi3\\VCLDB30.dpl"), patchedPackage);
+    EXPECT_EQ(env.ReadFile(r + "\\Bin\\VCLDB30.dpl"), patchedPackage);
+    EXPECT_EQ(UserValue(InstalledEnvironments::InstallationKey(delphi3) + "\\Session", "Project"),
+              "\\Demo\\Delphi3\\Demo.dpr");
+
+    RemoveMachineValue(InstalledEnvironments::InstallationKey(delphi3), "RootDir");
+    ApplyEnvironment(profile, fields, report);
+    ASSERT_EQ(profile.EnvironmentDir, "");
+    ASSERT_TRUE(FileSystem::CreateFolder("C:\\Bin"));
+    fields.generate = false;
+    fields.design = StepChoice::Install;
+    report = RecordingReport();
+    RunSetupSteps(profile, fields, report);
+    const std::string updating = "Updating unit search path and component library...";
+    EXPECT_EQ(report.log, (std::vector<std::string>{
+                              "", updating, "Copying files to design environment...",
+                              "Copying \\Lib\\Delphi3\\VCLDB30.dpl to \\Bin\\VCLDB30.dpl..."}));
+    EXPECT_EQ(env.ReadFile("C:\\Bin\\VCLDB30.dpl"), patchedPackage);
+
+    fields.design = StepChoice::Remove;
+    report = RecordingReport();
+    RunSetupSteps(profile, fields, report);
+    EXPECT_EQ(report.log,
+              (std::vector<std::string>{"", updating, "Removing files from design environment...",
+                                        "Removing \\Bin\\VCLDB30.dpl..."}));
+    EXPECT_FALSE(env.Exists("C:\\Bin\\VCLDB30.dpl"));
+#ifndef _WIN32
+    EXPECT_EQ(HostHas("/lib/Delphi3"), hostLibBefore);
+    EXPECT_EQ(HostHas("/bin/VCLDB30.dpl"), hostBinBefore);
+#endif
 }

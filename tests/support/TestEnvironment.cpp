@@ -35,6 +35,17 @@ void UnsetEnv(const std::string& name)
 #endif
 }
 
+CurrentFolder::CurrentFolder(const std::string& folder) : previous_(fs::current_path().string())
+{
+    fs::current_path(folder);
+}
+
+CurrentFolder::~CurrentFolder()
+{
+    std::error_code error;
+    fs::current_path(previous_, error);
+}
+
 namespace
 {
 

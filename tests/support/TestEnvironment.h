@@ -45,6 +45,20 @@ private:
 #endif
 };
 
+// Makes a folder the current folder (and so, on Windows, its drive the current drive) while it
+// lives, and puts the previous one back afterwards.
+class CurrentFolder
+{
+public:
+    explicit CurrentFolder(const std::string& folder);
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::string previous_;
+};
+
 // Sets or removes an environment variable of this process.
 void SetEnv(const std::string& name, const std::string& value);
 void UnsetEnv(const std::string& name);
