@@ -42,6 +42,8 @@ const char* const RunHelp =
     "design tool question go to standard error. Nothing is asked:\n"
     "  --overwrite-saved-copies   answer OK when a design tool already has a saved copy\n"
     "                             (otherwise Cancel, and that tool's step is aborted)\n"
+    "When choosing the environment shows a notice (the environment or the engine was not\n"
+    "found), nothing is run.\n"
     "Exit codes: 0 the run ended with Done. and nothing aborted; 1 a step aborted or a\n"
     "notice was shown; 3 an error ended the run (its message on standard error); 2 wrong\n"
     "usage.\n";
@@ -173,6 +175,16 @@ int Run(const ParsedCommandLine& line, std::ostream& out, std::ostream& err)
     EnvironmentProfile profile;
     SetupFields fields;
     Prepare(line, report, profile, fields);
+    // A window whose environment or engine was not found keeps texts of its initial layout,
+    // which name another environment's files; a person sees them before pressing Setup, a
+    // script would not.
+    if (report.SawNotice()) {
+        err << "qtsctl: the setup was not run: the environment or the engine was not found as "
+               "the notices above say, and the setup would work on files of another "
+               "environment. Install them (or mend their registry keys) and check with 'qtsctl "
+               "setup show'.\n";
+        return ExitFailed;
+    }
     RunSetup(profile, fields, report);
     return report.SawAbort() || report.SawNotice() || report.SawError() ? ExitFailed : ExitOk;
 }

@@ -292,11 +292,19 @@ TEST_F(QtsCtl, SetupRunIntegratesAnEnvironmentAndSaysWhenAStepAborted)
 
 TEST_F(QtsCtl, ANoticeMakesTheExitCodeOneAndWrongUsageTwo)
 {
-    const Result missing = Run({"setup", "run", "--environment", "Delphi 4", "--no-generate"});
+    // Not installed: the window would keep its initial texts, which name Delphi 2.0's files.
+    environment.WriteFile("C:\\Program Files\\Borland\\Delphi 2.0\\Bin\\DBX.dll", "idapi32.dll");
+    const Result missing = Run({"setup", "run", "--environment", "Delphi 4", "--tools", "install"});
     EXPECT_EQ(missing.code, 1);
     EXPECT_NE(missing.err.find("Delphi 4.0 does not seem to be installed properly."),
               std::string::npos);
-    EXPECT_EQ(Lines(missing.out).back(), "Done.");
+    EXPECT_NE(missing.err.find("the setup was not run"), std::string::npos);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_FALSE(environment.Exists("C:\\Program Files\\Borland\\Delphi 2.0\\Bin\\DBX.dll.old"));
+    const Result shown = Run({"setup", "show", "--environment", "Delphi 4"});
+    EXPECT_EQ(shown.code, 1);
+    EXPECT_NE(shown.out.find("explorer-dll: C:\\Program Files\\Borland\\Delphi 2.0\\Bin\\DBX.dll"),
+              std::string::npos);
 
     for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
              {"setup", "run"},
