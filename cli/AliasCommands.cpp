@@ -170,7 +170,7 @@ struct Command {
     const char* name;
     const char* usage;
     const char* help;
-    std::vector<OptionSpec> options;
+    std::vector<OptionRule> options;
     int (*run)(const ParsedCommandLine& line, const Scope& scope, std::ostream& out,
                std::ostream& err);
 };
@@ -241,15 +241,15 @@ int Show(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, s
     return ExitOk;
 }
 
-std::vector<OptionSpec> SetOptions()
+std::vector<OptionRule> SetOptions()
 {
-    std::vector<OptionSpec> specs = {{"scope", true}};
+    std::vector<OptionRule> rules = {{"scope", true}};
     for (const AliasField& field : Fields) {
-        specs.push_back({field.option, field.text != nullptr});
+        rules.push_back({field.option, field.text != nullptr});
         if (field.flag)
-            specs.push_back({std::string("no-") + field.option, false});
+            rules.push_back({std::string("no-") + field.option, false});
     }
-    return specs;
+    return rules;
 }
 
 int Set(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std::ostream& err)

@@ -26,9 +26,9 @@ std::vector<std::string> ParsedCommandLine::Values(const std::string& name) cons
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args,
-                                   const std::vector<OptionSpec>& specs)
+                                   const std::vector<OptionRule>& rules)
 {
-    std::vector<OptionSpec> known = specs;
+    std::vector<OptionRule> known = rules;
     known.push_back({"help", false, 'h'});
     ParsedCommandLine parsed;
     bool optionsEnded = false;
@@ -42,7 +42,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args,
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionRule* rule = nullptr;
         std::string value;
         bool hasInlineValue = false;
         std::string shown;
@@ -51,33 +51,33 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args,
             const std::string name =
                 arg.substr(2, equals == std::string::npos ? equals : equals - 2);
             shown = "--" + name;
-            for (const OptionSpec& s : known)
+            for (const OptionRule& s : known)
                 if (name == s.name)
-                    spec = &s;
+                    rule = &s;
             if (equals != std::string::npos) {
                 value = arg.substr(equals + 1);
                 hasInlineValue = true;
             }
         } else {
             shown = arg.substr(0, 2);
-            for (const OptionSpec& s : known)
+            for (const OptionRule& s : known)
                 if (s.shortName != '\0' && arg[1] == s.shortName)
-                    spec = &s;
+                    rule = &s;
             if (arg.size() > 2) {
                 value = arg.substr(2);
                 hasInlineValue = true;
             }
         }
-        if (!spec)
+        if (!rule)
             throw UsageError("unknown option " + shown);
-        if (!spec->takesValue && hasInlineValue)
+        if (!rule->takesValue && hasInlineValue)
             throw UsageError("the option " + shown + " takes no value");
-        if (spec->takesValue && !hasInlineValue) {
+        if (rule->takesValue && !hasInlineValue) {
             if (i + 1 >= args.size())
                 throw UsageError("the option " + shown + " needs a value");
             value = args[++i];
         }
-        parsed.options.emplace_back(spec->name, value);
+        parsed.options.emplace_back(rule->name, value);
     }
     return parsed;
 }

@@ -14,7 +14,7 @@ public:
     explicit UsageError(const std::string& message) : std::runtime_error(message) {}
 };
 
-struct OptionSpec {
+struct OptionRule {
     std::string name; // long name without "--"
     bool takesValue;
     char shortName = '\0';
@@ -31,7 +31,7 @@ struct ParsedCommandLine {
     std::vector<std::string> Values(const std::string& name) const;
 };
 
-// Reads args against the specs; "--help" and "-h" are always known. Throws UsageError for an
+// Reads args against the rules; "--help" and "-h" are always known. Throws UsageError for an
 // unknown option, a missing value, or a value given to a flag.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args,
-                                   const std::vector<OptionSpec>& specs);
+                                   const std::vector<OptionRule>& rules);

@@ -48,7 +48,7 @@ const char* const RunHelp =
     "notice was shown; 3 an error ended the run (its message on standard error); 2 wrong\n"
     "usage.\n";
 
-std::vector<OptionSpec> ChoiceOptions()
+std::vector<OptionRule> ChoiceOptions()
 {
     return {{"environment", true}, {"generate", false},         {"no-generate", false},
             {"original", true},    {"patched", true},           {"design", true},
@@ -209,9 +209,9 @@ int RunSetupCommand(const std::vector<std::string>& args, std::ostream& out, std
         return ReportUsage(err, UsageError("unknown setup command '" + word + "'"), SetupUsage,
                            "setup");
     const char* usage = run ? RunUsage : ShowUsage;
-    std::vector<OptionSpec> options = ChoiceOptions();
-    options.push_back(run ? OptionSpec{"overwrite-saved-copies", false}
-                          : OptionSpec{"json", false});
+    std::vector<OptionRule> options = ChoiceOptions();
+    options.push_back(run ? OptionRule{"overwrite-saved-copies", false}
+                          : OptionRule{"json", false});
     try {
         const ParsedCommandLine line =
             ParseCommandLine(std::vector<std::string>(args.begin() + 1, args.end()), options);
