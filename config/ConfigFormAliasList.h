@@ -1,5 +1,5 @@
-// The alias list of the alias window: the order of alias names, the list item that sorts by it,
-// and the in-place editor of names.
+// The alias list of the alias window: the list item that sorts by the alias name order, and the
+// in-place editor of names.
 #pragma once
 
 #include <QStyledItemDelegate>
@@ -8,13 +8,6 @@
 #include <string>
 
 class QTreeWidget;
-
-// Orders alias names the way the Windows locale compare orders words: letters compare ignoring
-// case, then the first difference in case puts the small letter first ("a" < "A" < "b"), and
-// hyphens and apostrophes only count when everything else is equal. Punctuation sorts before
-// digits, digits before letters. The process locale plays no part, so the order is the same on
-// every machine. Result < 0, 0 or > 0; 0 only for identical names.
-int CompareAliasNames(const std::string& left, const std::string& right);
 
 // A list item: the alias name in column 0, its path in column 1, sorted by CompareAliasNames.
 class TAliasListItem : public QTreeWidgetItem

@@ -85,3 +85,18 @@ void RunSetupSteps(const EnvironmentProfile& profile, const SetupFields& fields,
 
     RememberEnvironment(fields);
 }
+
+void RunSetup(const EnvironmentProfile& profile, const SetupFields& fields, SetupReport& report)
+{
+    const auto close = [&report] {
+        report.LogProgress("");
+        report.LogProgress("Done.");
+    };
+    try {
+        RunSetupSteps(profile, fields, report);
+    } catch (...) {
+        close();
+        throw;
+    }
+    close();
+}

@@ -10,3 +10,7 @@
 // closing lines ("" and "Done.") in every case and restores the cursor.
 void RunSetupSteps(const EnvironmentProfile& profile, const SetupFields& fields,
                    SetupReport& report);
+
+// The whole run: the steps, then an empty line and "Done.", also when a step fails (the
+// exception then leaves after those lines).
+void RunSetup(const EnvironmentProfile& profile, const SetupFields& fields, SetupReport& report);
