@@ -4,6 +4,7 @@
 
 #include "FileSystem.h"
 
+#include <new>
 #include <utility>
 
 #include <windows.h>
@@ -247,7 +248,17 @@ ReadResult ReadWholeFile(const std::string& path, std::string& image)
     if (!file.Valid() || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
         return ReadResult::CannotOpen;
 
-    image.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    // A 32-bit program cannot hold every file whole. A length beyond what a string can hold must
+    // not wrap round to a small one (a 4 GiB + 16 bytes file would come back as its first 16
+    // bytes, complete as far as anyone could tell): such a file cannot be read whole.
+    image.clear();
+    if (static_cast<unsigned long long>(size.QuadPart) > image.max_size())
+        return ReadResult::ShortRead;
+    try {
+        image.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    } catch (const std::bad_alloc&) {
+        return ReadResult::ShortRead;
+    }
     std::size_t done = 0;
     while (done < image.size()) {
         const std::size_t left = image.size() - done;

@@ -1,5 +1,7 @@
 // The registry store on Windows: every operation is the ANSI Win32 registry function of the same
-// name, with the access rights passed on unchanged.
+// name, with the access rights passed on unchanged. No view is ever asked for: the program is a
+// 32-bit one, so on 64-bit Windows it works in the same HKEY_LOCAL_MACHINE\Software
+// (Software\WOW6432Node) as the environments, their installers and the engine.
 #pragma once
 
 #ifdef _WIN32

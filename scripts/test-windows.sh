@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Qt-free core and its tests for 64-bit Windows with MinGW-w64 and runs the tests
-# under Wine, against the Win32 registry and file functions.
+# Builds the Qt-free core and its tests for Windows with MinGW-w64, as the 32-bit program the
+# product is, and runs the tests under Wine against the Win32 registry and file functions, in a
+# 64-bit prefix: there, as on every 64-bit Windows, the program sees the 32-bit views of
+# HKEY_LOCAL_MACHINE\Software and of the system folder, as the environments and the engine do.
 #
 # The tests change drive C: and the registry, so they run in a Wine prefix of their own, made
 # fresh inside the build tree on every run, one after the other. Drive letters D: to X: of that
@@ -23,6 +25,10 @@ unset DISPLAY WAYLAND_DISPLAY
 rm -rf "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  echo "test-windows: the Wine prefix has no 32-bit side; is wine32:i386 installed?" >&2
+  exit 1
+fi
 # Wine links the user's Desktop, Documents, ... to the home folder; tests that walk drive C: must
 # stay on it, so those become plain empty folders.
 find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -type l | while read -r link; do

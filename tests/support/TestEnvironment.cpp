@@ -158,11 +158,15 @@ void RemoveNewEntries(const std::vector<std::string>& before)
 
 HKEY RootKeys[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
 
-std::vector<std::string> SubkeyNames(HKEY root, const std::string& path)
+// The registry views a key may live in: the one this program sees (0), and the 64-bit one that
+// tests write into to stand for a 64-bit program. The product itself never names a view.
+const REGSAM Views[] = {0, KEY_WOW64_64KEY};
+
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& path, REGSAM view = 0)
 {
     std::vector<std::string> names;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return names;
     char name[256];
     for (DWORD index = 0;; ++index) {
@@ -177,11 +181,14 @@ std::vector<std::string> SubkeyNames(HKEY root, const std::string& path)
 }
 
 // Deletes a key with all its subkeys, depth first (a key with subkeys cannot be deleted).
-void RemoveKey(HKEY root, const std::string& path)
+void RemoveKey(HKEY root, const std::string& path, REGSAM view = 0)
 {
-    for (const std::string& child : SubkeyNames(root, path))
-        RemoveKey(root, path + "\\" + child);
-    RegDeleteKeyA(root, path.c_str());
+    for (const std::string& child : SubkeyNames(root, path, view))
+        RemoveKey(root, path + "\\" + child, view);
+    if (view == 0)
+        RegDeleteKeyA(root, path.c_str());
+    else
+        RegDeleteKeyExA(root, path.c_str(), view, 0);
 }
 
 // The keys at the top of both roots and below their "Software" keys, as "<root>:<path>".
@@ -200,9 +207,10 @@ std::vector<std::string> TopKeys()
 
 void RemoveProductKeys()
 {
-    for (HKEY root : RootKeys)
-        for (const char* path : {"Software\\Quillon", "Software\\Borland", "Software\\QtsTest"})
-            RemoveKey(root, path);
+    for (REGSAM view : Views)
+        for (HKEY root : RootKeys)
+            for (const char* path : {"Software\\Quillon", "Software\\Borland", "Software\\QtsTest"})
+                RemoveKey(root, path, view);
 }
 
 void RemoveNewKeys(const std::vector<std::string>& before)

@@ -6,9 +6,11 @@
 // machine (a Wine prefix of their own, see scripts/test-windows.sh) and refuse to run unless
 // QTS_TEST_SCRATCH_MACHINE=1 says they have one. There the object makes each test start and end
 // clean instead: the product's registry keys (Software\Quillon, Software\Borland,
-// Software\QtsTest) are deleted under both roots, every key and every file or folder on drive C:
-// that appears while it lives is removed again, and AddDrive empties a drive that the scratch
-// machine maps (drive C: itself stands for its own folder: DriveFolder('c') is "C:\").
+// Software\QtsTest) are deleted under both roots, in the program's own registry view and in the
+// 64-bit one (tests may write there to stand for a 64-bit program), every key and every file or
+// folder on drive C: that appears while it lives is removed again, and AddDrive empties a drive
+// that the scratch machine maps (drive C: itself stands for its own folder: DriveFolder('c') is
+// "C:\").
 #pragma once
 
 #include <string>
