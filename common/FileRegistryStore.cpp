@@ -2,13 +2,18 @@
 
 #include "FileRegistryStore.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -18,7 +23,9 @@
 #include <unistd.h>
 
 #include "FileRegistryStoreText.h"
+#include "PosixFile.h"
 
+using PosixFile::Descriptor;
 using RegistryFile::Node;
 using RegistryFile::Value;
 
@@ -27,6 +34,10 @@ namespace
 
 // Below this size a file is never compacted: rewriting it would cost more than it saves.
 constexpr std::uint64_t CompactionMinimum = 64 * 1024;
+// How long a writer waits for the others' changes before its own change fails.
+constexpr auto LockPatience = std::chrono::seconds(5);
+// Links followed from the store name to the file, as many as the kernel follows in a path.
+constexpr int LinkLimit = 40;
 
 std::string Variable(const char* name)
 {
@@ -45,6 +56,14 @@ std::string HomeFolder()
     return "/";
 }
 
+// A line on standard error about a lasting condition, said once per process.
+void SayOnce(const std::string& line)
+{
+    static std::set<std::string> said;
+    if (said.insert(line).second)
+        std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 struct Fingerprint {
     bool exists = false;
     dev_t device = 0;
@@ -52,6 +71,11 @@ struct Fingerprint {
     off_t size = 0;
     timespec modified{};
     timespec changed{};
+    // Not part of the comparison: what a compaction must keep, and whether it may replace it.
+    uid_t owner = 0;
+    gid_t group = 0;
+    mode_t mode = 0;
+    nlink_t links = 0;
 
     static Fingerprint Of(const struct stat& st)
     {
@@ -62,6 +86,10 @@ struct Fingerprint {
         f.size = st.st_size;
         f.modified = st.st_mtim;
         f.changed = st.st_ctim;
+        f.owner = st.st_uid;
+        f.group = st.st_gid;
+        f.mode = st.st_mode;
+        f.links = st.st_nlink;
         return f;
     }
     bool SameFile(const struct stat& st) const
@@ -75,64 +103,6 @@ struct Fingerprint {
                changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
     }
 };
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Reset(int fd)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
-
-bool ReadRange(int fd, std::uint64_t from, std::uint64_t to, std::string& bytes)
-{
-    bytes.resize(to > from ? to - from : 0);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got =
-            ::pread(fd, &bytes[done], bytes.size() - done, static_cast<off_t>(from + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break; // shrank meanwhile: read what is there
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
-    return true;
-}
-
-bool WriteAll(int fd, std::uint64_t at, std::string_view bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put =
-            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
 
 // Whether the user may change the file: the file itself when it exists, else the nearest
 // existing folder on its path (where the first write would create folders and file).
@@ -166,6 +136,101 @@ bool IsUnfinishedSignature(const std::string& bytes)
     return false;
 }
 
+// What a path that should be a regular file is instead.
+std::string KindOf(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return "a named pipe (FIFO)";
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return "not a plain file";
+}
+
+// Why the file at a store name cannot be used, reached through links or not.
+std::string NotRegular(const std::string& name, const std::string& file, mode_t mode)
+{
+    return (file == name ? std::string("is ") : "leads to " + file + ", which is ") + KindOf(mode) +
+           ", not a regular file";
+}
+
+// The lock file's permissions: read and write for each class of users that may write the
+// store, nothing for the others, who would only be able to hold the lock against its writers.
+mode_t LockModeFor(mode_t storeMode)
+{
+    mode_t mode = S_IRUSR | S_IWUSR;
+    if (storeMode & S_IWGRP)
+        mode |= S_IRGRP | S_IWGRP;
+    if (storeMode & S_IWOTH)
+        mode |= S_IROTH | S_IWOTH;
+    return mode;
+}
+
+// Where a store's content lives: at its name, or at the end of the links there.
+struct Location {
+    enum Kind { Missing, File, Refused } kind = Missing;
+    std::string path; // the file, or where it would be created
+    struct stat st {
+    };                   // the file's status, when it is there
+    std::string problem; // why it is refused
+};
+
+// Follows the links at a store name, each only when it belongs to this user or to the owner of
+// the folder it lies in (the rule the kernel applies in sticky folders): another user who may
+// write that folder must not choose which file the store writes.
+Location Locate(const std::string& name)
+{
+    Location where;
+    where.path = name;
+    for (int hop = 0;; ++hop) {
+        if (::lstat(where.path.c_str(), &where.st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return where; // missing: an empty root, which the first write creates
+            where.kind = Location::Refused;
+            where.problem = where.path + " cannot be read: " + std::strerror(errno);
+            return where;
+        }
+        if (!S_ISLNK(where.st.st_mode)) {
+            where.kind = S_ISREG(where.st.st_mode) ? Location::File : Location::Refused;
+            if (where.kind == Location::Refused)
+                where.problem = NotRegular(name, where.path, where.st.st_mode);
+            return where;
+        }
+        where.kind = Location::Refused;
+        if (hop == LinkLimit) {
+            where.problem = "too many symbolic links";
+            return where;
+        }
+        const std::string folder = PosixFile::FolderOf(where.path);
+        struct stat folderStatus {
+        };
+        if (::stat(folder.c_str(), &folderStatus) != 0) {
+            where.problem = folder + " cannot be read: " + std::strerror(errno);
+            return where;
+        }
+        if (where.st.st_uid != ::geteuid() && where.st.st_uid != folderStatus.st_uid) {
+            where.problem = "the symbolic link " + where.path + " belongs to user " +
+                            std::to_string(where.st.st_uid) +
+                            ", neither you nor the owner of its folder, and is not followed";
+            return where;
+        }
+        // Some file systems give links a size of 0.
+        std::string target(
+            std::max<std::size_t>(static_cast<std::size_t>(where.st.st_size), PATH_MAX) + 1, '\0');
+        const ssize_t length = ::readlink(where.path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) {
+            where.problem = "the symbolic link " + where.path + " cannot be read";
+            return where;
+        }
+        target.resize(static_cast<std::size_t>(length));
+        where.path = target.front() == '/' ? target : folder + "/" + target;
+        where.kind = Location::Missing;
+    }
+}
+
 } // namespace
 
 // One root's file: the tree read from it, how far it has been read, and its lock.
@@ -182,14 +247,14 @@ public:
     Node& Tree() { return reader_.Tree(); }
 
     // Brings the tree up to date with the file. False when the root cannot be used: the file
-    // cannot be read or parsed.
+    // cannot be read or parsed, is not a regular file, or lies behind a link not followed.
     bool Refresh();
 
     // Whether the user may change this root (cached while the file stays the same).
     bool Writable()
     {
         if (!writableKnown_ || !seen_.exists) {
-            writable_ = MayWrite(path_);
+            writable_ = MayWrite(file_.empty() ? path_ : file_);
             writableKnown_ = seen_.exists;
         }
         return writable_;
@@ -206,20 +271,28 @@ private:
     void MarkUnusable(const std::string& problem);
     bool ReadAppended(int fd, const struct stat& st);
     void ReportUnusable(const std::string& what);
-    bool Lock();
+    bool OpenLock(const std::string& lockPath);
+    bool Lock(const std::string& file);
     void Unlock() { ::flock(lockFd_.Get(), LOCK_UN); }
+    void MatchLock(gid_t storeGroup, mode_t storeMode);
+    StoreStatus Append(std::string record);
     void CompactIfWorthIt();
 
-    std::string path_;
+    std::string path_; // the store's name
+    std::string file_; // the file the name leads to, links followed (known after Refresh)
     RegistryFile::Reader reader_;
-    Fingerprint seen_;
+    Fingerprint seen_; // of the file read (dataFd_'s, when open), as far as read
     bool looked_ = false;
     bool broken_ = false;
     std::string problem_; // why the root is unusable, as last reported
-    FileDescriptor dataFd_;
+    Descriptor dataFd_;
     bool writable_ = false;
     bool writableKnown_ = false;
-    FileDescriptor lockFd_;
+    Descriptor lockFd_;
+    std::string lockPath_;
+    bool lockMine_ = false; // its group and permissions are ours to set
+    mode_t lockMode_ = 0;
+    gid_t lockGroup_ = 0;
 };
 
 void FileRegistryStore::RootFile::ReportUnusable(const std::string& what)
@@ -240,42 +313,57 @@ void FileRegistryStore::RootFile::MarkUnusable(const std::string& problem)
 
 bool FileRegistryStore::RootFile::Refresh()
 {
-    struct stat st {
-    };
-    // The file stays open between operations: a look at it costs one fstat. Others append to the
-    // same file; a compaction or a replacement leaves it without links, and the path is opened
-    // again.
-    if (dataFd_.Valid()) {
-        if (::fstat(dataFd_.Get(), &st) == 0 && st.st_nlink > 0) {
-            if (looked_ && seen_ == Fingerprint::Of(st))
-                return !broken_;
-            return Follow(dataFd_.Get(), st);
+    // The file stays open between operations: a look at its name costs one lstat, which tells
+    // whether the name still leads to the open file (others may have replaced it meanwhile) and
+    // whether others appended to it.
+    for (int attempt = 0;; ++attempt) {
+        Location where = Locate(path_);
+        if (where.kind == Location::Refused) {
+            dataFd_.Reset();
+            looked_ = true;
+            writableKnown_ = false;
+            seen_ = Fingerprint();
+            MarkUnusable(where.problem);
+            return false;
         }
-        dataFd_.Reset(-1);
-    }
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        looked_ = true;
-        writableKnown_ = false;
-        seen_ = Fingerprint();
-        if (error == ENOENT || error == ENOTDIR) {
+        file_ = std::move(where.path);
+        if (where.kind == Location::Missing) {
             // No file: an empty root.
+            dataFd_.Reset();
+            looked_ = true;
+            writableKnown_ = false;
+            seen_ = Fingerprint();
             if (broken_ || reader_.ReadEnd() != 0)
                 reader_.Reset();
             broken_ = false;
             problem_.clear();
             return true;
         }
-        MarkUnusable(std::string("cannot be read: ") + std::strerror(error));
-        return false;
+        if (dataFd_.Valid() && looked_ && seen_.SameFile(where.st)) {
+            if (seen_ == Fingerprint::Of(where.st))
+                return !broken_;
+            return Follow(dataFd_.Get(), where.st);
+        }
+        // Never through a link put there since the look, and a FIFO put there must not block.
+        Descriptor fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (!fd.Valid() && (errno == ENOENT || errno == ELOOP) && attempt < 3)
+            continue; // replaced between the look and the open: look again
+        struct stat st {
+        };
+        if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) {
+            const int error = errno;
+            dataFd_.Reset();
+            MarkUnusable(std::string("cannot be read: ") + std::strerror(error));
+            return false;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            dataFd_.Reset();
+            MarkUnusable(NotRegular(path_, file_, st.st_mode));
+            return false;
+        }
+        dataFd_ = std::move(fd);
+        return Follow(dataFd_.Get(), st);
     }
-    dataFd_.Reset(fd);
-    if (::fstat(fd, &st) != 0) {
-        MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
-        return false;
-    }
-    return Follow(fd, st);
 }
 
 bool FileRegistryStore::RootFile::Follow(int fd, const struct stat& st)
@@ -301,7 +389,7 @@ bool FileRegistryStore::RootFile::Load(int fd, const struct stat& st)
 {
     reader_.Reset();
     std::string bytes;
-    if (!ReadRange(fd, 0, static_cast<std::uint64_t>(st.st_size), bytes)) {
+    if (!PosixFile::ReadRange(fd, 0, static_cast<std::uint64_t>(st.st_size), bytes)) {
         MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
@@ -319,7 +407,8 @@ bool FileRegistryStore::RootFile::Load(int fd, const struct stat& st)
 bool FileRegistryStore::RootFile::ReadAppended(int fd, const struct stat& st)
 {
     std::string bytes;
-    if (!ReadRange(fd, reader_.ReadEnd(), static_cast<std::uint64_t>(st.st_size), bytes)) {
+    if (!PosixFile::ReadRange(fd, reader_.ReadEnd(), static_cast<std::uint64_t>(st.st_size),
+                              bytes)) {
         MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
@@ -330,47 +419,139 @@ bool FileRegistryStore::RootFile::ReadAppended(int fd, const struct stat& st)
     return true;
 }
 
-bool FileRegistryStore::RootFile::Lock()
+bool FileRegistryStore::RootFile::OpenLock(const std::string& lockPath)
 {
-    if (!lockFd_.Valid()) {
-        const std::string lockPath = path_ + ".lock";
-        int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0)
-            fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        lockFd_.Reset(fd);
+    lockFd_.Reset();
+    lockPath_.clear();
+    // Never through a link: another user who may write the folder could point it at any file.
+    constexpr int Flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    Descriptor fd(::open(lockPath.c_str(), O_RDWR | Flags));
+    int error = fd.Valid() ? 0 : errno;
+    if (error == ENOENT) {
+        // Created closed to everyone else, then opened to those who may write the store.
+        fd.Reset(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | Flags, S_IRUSR | S_IWUSR));
+        error = fd.Valid() ? 0 : errno;
+        if (error == EEXIST) {
+            fd.Reset(::open(lockPath.c_str(), O_RDWR | Flags));
+            error = fd.Valid() ? 0 : errno;
+        }
     }
-    while (::flock(lockFd_.Get(), LOCK_EX) != 0)
-        if (errno != EINTR)
-            return false;
+    if (error == EACCES) {
+        // A lock file the user may only read still locks.
+        fd.Reset(::open(lockPath.c_str(), O_RDONLY | Flags));
+        error = fd.Valid() ? 0 : EACCES;
+    }
+    struct stat st {
+    };
+    std::string problem;
+    if (!fd.Valid())
+        problem = error == ELOOP
+                      ? std::string("is a symbolic link, which is never followed")
+                      : std::string("cannot be opened or created: ") + std::strerror(error);
+    else if (::fstat(fd.Get(), &st) != 0)
+        problem = std::string("cannot be read: ") + std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        problem = "is " + KindOf(st.st_mode) + ", not a regular file";
+    if (!problem.empty()) {
+        SayOnce(lockPath + ": the lock file " + problem + "; " + path_ + " cannot be changed");
+        return false;
+    }
+    lockFd_ = std::move(fd);
+    lockPath_ = lockPath;
+    lockMine_ = st.st_uid == ::geteuid() || ::geteuid() == 0;
+    lockMode_ = st.st_mode & 07777;
+    lockGroup_ = st.st_gid;
+    if (seen_.exists)
+        MatchLock(seen_.group, seen_.mode);
     return true;
+}
+
+bool FileRegistryStore::RootFile::Lock(const std::string& file)
+{
+    const std::string lockPath = file + ".lock";
+    if ((!lockFd_.Valid() || lockPath_ != lockPath) && !OpenLock(lockPath))
+        return false;
+    // Whoever holds the lock may never let go (a process stopped in a debugger, or anyone who
+    // may open the lock file): the change fails after a while rather than hang the program.
+    const auto deadline = std::chrono::steady_clock::now() + LockPatience;
+    auto pause = std::chrono::milliseconds(1);
+    while (::flock(lockFd_.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+            std::fprintf(stderr, "%s: %s; the change to %s is not made\n", lockPath.c_str(),
+                         errno == EWOULDBLOCK
+                             ? "another process has held this lock for more than 5 seconds"
+                             : (std::string("cannot be locked: ") + std::strerror(errno)).c_str(),
+                         path_.c_str());
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+void FileRegistryStore::RootFile::MatchLock(gid_t storeGroup, mode_t storeMode)
+{
+    // The lock file opens to whoever may write the store, through the same group.
+    const mode_t wanted = LockModeFor(storeMode);
+    if (!lockMine_ || (lockMode_ == wanted && lockGroup_ == storeGroup))
+        return;
+    if (lockGroup_ != storeGroup && ::fchown(lockFd_.Get(), uid_t(-1), storeGroup) == 0)
+        lockGroup_ = storeGroup;
+    if (lockMode_ != wanted && ::fchmod(lockFd_.Get(), wanted) == 0)
+        lockMode_ = wanted;
+    // What could not be set now will not be settable at the next write either.
+    lockMine_ = lockMode_ == wanted && lockGroup_ == storeGroup;
 }
 
 StoreStatus
 FileRegistryStore::RootFile::Change(const std::function<StoreStatus(std::string& record)>& plan)
 {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
-    if (!Lock())
-        return StoreStatus::Failed;
+    // The lock lies beside the file the name leads to, so that every way to the file shares it.
+    // A link retargeted between the look and the lock means looking again.
+    for (int attempt = 0;; ++attempt) {
+        if (file_.empty() && !Refresh())
+            return StoreStatus::Failed;
+        const std::string file = file_;
+        std::error_code error;
+        std::filesystem::create_directories(PosixFile::FolderOf(file), error);
+        if (!Lock(file))
+            return StoreStatus::Failed;
+        const bool fresh = Refresh();
+        if (fresh && file_ == file)
+            break;
+        Unlock();
+        if (!fresh || attempt == 3)
+            return StoreStatus::Failed;
+    }
     struct Unlocker {
         RootFile& file;
         ~Unlocker() { file.Unlock(); }
     } unlocker{*this};
 
-    if (!Refresh())
-        return StoreStatus::Failed;
     std::string record;
     const StoreStatus planned = plan(record);
     if (planned != StoreStatus::Ok || record.empty())
         return planned;
+    return Append(std::move(record));
+}
 
-    FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+StoreStatus FileRegistryStore::RootFile::Append(std::string record)
+{
+    // The file read is the one written (a missing one is created here, never through a link).
+    const int flags =
+        O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (seen_.exists ? 0 : O_CREAT | O_EXCL);
+    Descriptor fd(::open(file_.c_str(), flags, 0666));
     struct stat st {
     };
-    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0)
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (seen_.exists && !seen_.SameFile(st))) {
+        looked_ = false; // read the file afresh next time
         return StoreStatus::Failed;
+    }
+    MatchLock(st.st_gid, st.st_mode);
     // An unfinished line or value left by a crashed writer goes before anything is appended.
     const std::uint64_t at = reader_.SafeEnd();
     if (static_cast<std::uint64_t>(st.st_size) != at &&
@@ -379,11 +560,11 @@ FileRegistryStore::RootFile::Change(const std::function<StoreStatus(std::string&
     reader_.DropPending();
     if (at == 0)
         record = RegistryFile::Signature + record;
-    if (!WriteAll(fd.Get(), at, record)) {
+    if (!PosixFile::WriteAllAt(fd.Get(), at, record)) {
         if (::ftruncate(fd.Get(), static_cast<off_t>(at)) != 0) {
             // The file keeps a partial record, which the next load ignores.
         }
-        looked_ = false; // read the file afresh next time
+        looked_ = false;
         return StoreStatus::Failed;
     }
     if (!reader_.Feed(record) || ::fstat(fd.Get(), &st) != 0) {
@@ -400,40 +581,49 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
     const auto size = static_cast<std::uint64_t>(seen_.size);
     if (size < CompactionMinimum || size <= 2 * reader_.LiveBytes())
         return;
-    struct stat original {
-    };
-    if (::stat(path_.c_str(), &original) != 0)
+    // A new file in place of this one would part it from its other names, which would go on
+    // showing an old content to whoever uses them.
+    if (seen_.links > 1) {
+        SayOnce(file_ + ": has " + std::to_string(seen_.links) +
+                " hard links, so it is not compacted (every name keeps showing the same file)");
         return;
-    const std::string image = RegistryFile::WholeFile(reader_.Tree(), reader_.RootName());
-    // One name for every writer (they hold the lock): what a crash leaves there is simply
-    // overwritten by the next compaction.
-    const std::string temporary = path_ + ".tmp";
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (!fd.Valid())
-        return;
-    bool ok = WriteAll(fd.Get(), 0, image);
-    // The new file belongs to whoever owned the old one, with the same permissions.
-    if (ok && ::geteuid() == 0 && ::fchown(fd.Get(), original.st_uid, original.st_gid) != 0) {
-        // Keeps root as owner; the permissions below still apply.
     }
-    ok = ok && ::fchmod(fd.Get(), original.st_mode & 07777) == 0;
-    ok = ok && ::fsync(fd.Get()) == 0;
+    // The new file must keep the store's owner, group and permissions, or others who share the
+    // store would lose it: only its owner (or root) can give it that owner. Anyone else goes on
+    // appending.
+    const uid_t user = ::geteuid();
+    if (user != 0 && user != seen_.owner)
+        return;
+    const std::string folder = PosixFile::FolderOf(file_);
+    PosixFile::TemporaryFile temporary(folder, S_IRUSR | S_IWUSR);
+    if (!temporary.Valid()) {
+        SayOnce(file_ + ": no temporary file can be created in " + folder + " (" +
+                std::strerror(temporary.Error()) +
+                "), so the registry file is not compacted and keeps growing");
+        return;
+    }
+    const std::string image = RegistryFile::WholeFile(reader_.Tree(), reader_.RootName());
     struct stat written {
     };
-    ok = ok && ::fstat(fd.Get(), &written) == 0;
-    if (!ok || ::rename(temporary.c_str(), path_.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    bool ok = PosixFile::WriteAll(temporary.Get(), image.data(), image.size()) &&
+              ::fstat(temporary.Get(), &written) == 0;
+    // Owner and group before the mode: changing them clears set-ID bits, which the mode restores.
+    if (ok && (written.st_uid != seen_.owner || written.st_gid != seen_.group))
+        ok = ::fchown(temporary.Get(), written.st_uid != seen_.owner ? seen_.owner : uid_t(-1),
+                      seen_.group) == 0;
+    ok = ok && ::fchmod(temporary.Get(), seen_.mode & 07777) == 0 &&
+         ::fstat(temporary.Get(), &written) == 0 && written.st_uid == seen_.owner &&
+         written.st_gid == seen_.group && (written.st_mode & 07777) == (seen_.mode & 07777);
+    if (!ok || !temporary.Finish() || !temporary.RenameTo(file_))
         return;
-    }
-    FileDescriptor folder(
-        ::open(std::filesystem::path(path_).parent_path().c_str(), O_RDONLY | O_CLOEXEC));
-    if (folder.Valid())
-        ::fsync(folder.Get());
+    PosixFile::SyncFolder(folder);
     std::uint64_t lines = 0;
     for (const char c : image)
         lines += c == '\n';
     reader_.Restart(image.size(), lines);
     seen_ = Fingerprint::Of(written);
+    // The open file is the old one: the next look opens the new one.
+    dataFd_.Reset();
 }
 
 namespace
@@ -579,6 +769,9 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
     for (const auto& name : names)
         if (!RegistryFile::IsStorableKeyName(name))
             return StoreStatus::InvalidName;
+    // Deeper keys would make the file unreadable to every process, this one included.
+    if ((base ? base->path.size() : 0) + names.size() > RegistryFile::MaximumKeyDepth)
+        return StoreStatus::InvalidName;
     StoreStatus status = OpenKey(root, parent, subKey, access, key);
     if (status != StoreStatus::NotFound)
         return status;
@@ -724,7 +917,7 @@ StoreStatus FileRegistryStore::DeleteKey(RegistryRoot root, const RegistryKey* p
         const Node* node = Find(file.Tree(), path);
         if (!node)
             return StoreStatus::NotFound;
-        if (!node->children.empty())
+        if (node->ChildCount() != 0)
             return StoreStatus::AccessDenied;
         std::string joined;
         for (const auto& name : path)
@@ -748,9 +941,9 @@ StoreStatus FileRegistryStore::EnumKey(const RegistryKey& key, std::uint32_t ind
     const Node* node = Find(file.Tree(), fileKey->path);
     if (!node)
         return StoreStatus::Failed;
-    if (index >= node->children.size())
+    if (index >= node->ChildCount())
         return StoreStatus::NoMoreItems;
-    name = node->children[index]->name;
+    name = node->ChildAt(index).name;
     return StoreStatus::Ok;
 }
 
@@ -768,9 +961,9 @@ StoreStatus FileRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t i
     const Node* node = Find(file.Tree(), fileKey->path);
     if (!node)
         return StoreStatus::Failed;
-    if (index >= node->values.size())
+    if (index >= node->ValueCount())
         return StoreStatus::NoMoreItems;
-    name = node->values[index].name;
+    name = node->ValueAt(index).name;
     return StoreStatus::Ok;
 }
 
@@ -788,16 +981,16 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
     const Node* node = Find(file.Tree(), fileKey->path);
     if (!node)
         return StoreStatus::Failed;
-    info.SubKeys = static_cast<std::uint32_t>(node->children.size());
-    for (const auto& child : node->children)
+    info.SubKeys = static_cast<std::uint32_t>(node->ChildCount());
+    for (const auto& child : node->ChildList())
         info.MaxSubKeyLength =
             std::max(info.MaxSubKeyLength, static_cast<std::uint32_t>(child->name.size()));
-    info.Values = static_cast<std::uint32_t>(node->values.size());
-    for (const Value& value : node->values) {
+    info.Values = static_cast<std::uint32_t>(node->ValueCount());
+    for (const auto& value : node->ValueList()) {
         info.MaxValueNameLength =
-            std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value.name.size()));
+            std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value->name.size()));
         info.MaxValueDataLength =
-            std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value.data.size()));
+            std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value->data.size()));
     }
     return StoreStatus::Ok;
 }

@@ -1,18 +1,31 @@
 // FileRegistryStore: the registry store of systems without a registry. Each of the two roots is
 // one REGEDIT4 text file (a valid file for regedit's import), shared safely by any number of
-// processes:
-// - every change is one small record appended under an exclusive flock on "<file>.lock";
-// - each operation first applies the records other processes appended since the last look (a
-//   stat tells whether there are any);
+// processes and users:
+// - every change is one small record appended under an exclusive flock on "<file>.lock"; a
+//   writer that cannot get the lock within a few seconds fails its change and says so;
+// - each operation first applies the records other processes appended since the last look (an
+//   lstat of the name tells whether there are any, and whether the name still leads to the file
+//   that is open: device and inode, whatever links the file has);
 // - once the file is about twice its live content, the writer rewrites it compacted through a
-//   temporary file that is flushed and renamed over the original;
+//   temporary file of a fresh name, created exclusively in the file's folder, flushed and renamed
+//   over the original. The new file keeps the owner, group and permissions of the old one; a
+//   writer that cannot give it those (it does not own the file), or a file with a second hard
+//   link, is not compacted and goes on growing;
 // - an unfinished last line (a crash while appending) is ignored and cut off by the next writer;
-// - a file that cannot be parsed is never written, every open on its root fails, and standard
-//   error names the file and line;
+// - a file that cannot be parsed (a key deeper than 512 levels included) is never written, every
+//   open on its root fails, and standard error names the file and line;
+// - a name that is not a regular file (FIFO, folder, socket, device) makes the root unusable
+//   at once; so does a symbolic link at the name that belongs neither to the user nor to the
+//   owner of its folder. Other links are followed: the file they lead to is the store, and its
+//   lock and temporary files lie beside it. Lock and temporary files are never opened through
+//   a link;
+// - the lock file opens only to those who may write the store (same group, write permission
+//   as read and write);
 // - a root whose file (or nearest existing folder) the user may not write refuses every open
 //   that asks for write access, as the Win32 registry does.
-// Key and value names compare ignoring ASCII case and keep the case of their creation; values
-// keep their type codes and bytes.
+// Key and value names compare ignoring the case of every letter, as the Windows registry does
+// (RegistryFile::CompareNames), and keep the spelling of their creation; values keep their type
+// codes and bytes.
 #pragma once
 
 #ifndef _WIN32

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include <locale.h>
+#include <wctype.h>
+
 namespace RegistryFile
 {
 
@@ -13,15 +16,80 @@ const char* const Signature = "REGEDIT4\r\n\r\n";
 namespace
 {
 
-unsigned char Folded(char c)
+// Bytes that are not part of well-formed UTF-8 stand for themselves above the range of Unicode.
+constexpr char32_t StrayByte = 0x110000;
+
+// The locale whose case mapping names use, whatever locale the process has set.
+locale_t CaseLocale()
 {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+    static const locale_t locale = [] {
+        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
+            if (const locale_t found = ::newlocale(LC_CTYPE_MASK, name, locale_t(0)))
+                return found;
+        return locale_t(0);
+    }();
+    return locale;
 }
 
-bool SameName(std::string_view a, std::string_view b)
+// The character at text[at] (a code point of well-formed UTF-8, else one stray byte); moves
+// `at` past it.
+char32_t NextCharacter(std::string_view text, std::size_t& at)
 {
-    return a.size() == b.size() && CompareNames(a, b) == 0;
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t least = 0;
+    if (lead < 0x80) {
+        ++at;
+        return lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07, least = 0x10000;
+    }
+    bool wellFormed = length != 0 && at + length <= text.size();
+    for (std::size_t k = 1; wellFormed && k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        wellFormed = (next & 0xC0) == 0x80;
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (!wellFormed || code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        ++at;
+        return StrayByte + lead;
+    }
+    at += length;
+    return code;
+}
+
+char32_t FoldedAscii(char32_t c)
+{
+    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+}
+
+// What a character compares as: upper-cased, except that A-Z (whatever they come from, such as
+// a dotless i) take the places of a-z, which keeps the order of ASCII names.
+char32_t Folded(char32_t c)
+{
+    if (c < 0x80)
+        return FoldedAscii(c);
+    // The Windows registry upper-cases UTF-16 units: characters beyond the BMP keep their case.
+    const locale_t locale = CaseLocale();
+    if (c > 0xFFFF || !locale)
+        return c;
+    return FoldedAscii(static_cast<char32_t>(::towupper_l(static_cast<wint_t>(c), locale)));
+}
+
+bool SameAscii(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldedAscii(static_cast<unsigned char>(a[i])) !=
+            FoldedAscii(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 std::string_view TrimLeft(std::string_view text)
@@ -51,7 +119,7 @@ int HexDigit(char c)
 
 bool StartsWithFolded(std::string_view text, std::string_view prefix)
 {
-    return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() && SameAscii(text.substr(0, prefix.size()), prefix);
 }
 
 // Reads a quoted string starting at text[0] == '"'; answers the bytes and moves text past the
@@ -187,34 +255,70 @@ std::string Header(const std::string& rootName, const std::string& path, bool de
     return out;
 }
 
-void AppendTree(std::string& out, const Node& node, const std::string& header, bool isRoot)
+void AppendKey(std::string& out, const Node& node, const std::string& header)
 {
-    if (!isRoot || !node.values.empty()) {
-        out += '[';
-        out += header;
-        out += "]\r\n";
-        for (const Value& value : node.values) {
-            out += ValueLine(value.name, value.type, value.data);
-            out += "\r\n";
-        }
+    out += '[';
+    out += header;
+    out += "]\r\n";
+    for (const auto& value : node.ValueList()) {
+        out += ValueLine(value->name, value->type, value->data);
         out += "\r\n";
     }
-    for (const auto& child : node.children)
-        AppendTree(out, *child, header + "\\" + child->name, false);
+    out += "\r\n";
+}
+
+// Every key below the root after its parent, siblings in name order; the root's own header only
+// when it has values.
+void AppendTree(std::string& out, const Node& root, const std::string& rootName)
+{
+    struct Level {
+        const Node* node;
+        Node::Children::const_iterator next; // the child to write next
+        std::size_t headerLength;            // of this node's header
+    };
+    std::string header = rootName;
+    if (root.ValueCount() != 0)
+        AppendKey(out, root, header);
+    std::vector<Level> levels{{&root, root.ChildList().begin(), header.size()}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.node->ChildList().end()) {
+            levels.pop_back();
+            continue;
+        }
+        const Node& child = **level.next++;
+        header.resize(level.headerLength);
+        header += '\\';
+        header += child.name;
+        AppendKey(out, child, header);
+        levels.push_back({&child, child.ChildList().begin(), header.size()});
+    }
 }
 
 } // namespace
 
 int CompareNames(std::string_view a, std::string_view b)
 {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char x = Folded(a[i]);
-        const unsigned char y = Folded(b[i]);
-        if (x != y)
-            return x < y ? -1 : 1;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[j]);
+        char32_t foldedX;
+        char32_t foldedY;
+        if (x < 0x80 && y < 0x80) {
+            foldedX = FoldedAscii(x), foldedY = FoldedAscii(y);
+            ++i, ++j;
+        } else {
+            foldedX = Folded(NextCharacter(a, i));
+            foldedY = Folded(NextCharacter(b, j));
+        }
+        if (foldedX != foldedY)
+            return foldedX < foldedY ? -1 : 1;
     }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    if (i < a.size())
+        return 1;
+    return j < b.size() ? -1 : 0;
 }
 
 bool IsStorableKeyName(std::string_view name)
@@ -223,33 +327,35 @@ bool IsStorableKeyName(std::string_view name)
            name.find_first_of(std::string_view("\\\r\n\0", 4)) == std::string_view::npos;
 }
 
-namespace
+Node::~Node()
 {
-
-template <typename Items, typename NameOf>
-auto LowerBound(Items& items, std::string_view name, NameOf nameOf)
-{
-    return std::lower_bound(items.begin(), items.end(), name, [&](const auto& item, auto key) {
-        return CompareNames(nameOf(item), key) < 0;
-    });
+    Clear();
 }
 
-const std::string& NodeName(const std::unique_ptr<Node>& node)
+void Node::Clear()
 {
-    return node->name;
+    // Subtrees are taken apart into one list and freed a node at a time: freeing a tree however
+    // deep never nests calls.
+    std::vector<std::unique_ptr<Node>> doomed;
+    const auto takeApart = [&doomed](Node& node) {
+        while (!node.children_.empty())
+            doomed.push_back(std::move(node.children_.extract(node.children_.begin()).value()));
+        node.values_.clear();
+        node.childOrder_.clear();
+        node.valueOrder_.clear();
+    };
+    takeApart(*this);
+    while (!doomed.empty()) {
+        std::unique_ptr<Node> node = std::move(doomed.back());
+        doomed.pop_back();
+        takeApart(*node);
+    }
 }
-const std::string& ValueName(const Value& value)
-{
-    return value.name;
-}
-
-} // namespace
 
 Node* Node::Child(std::string_view childName) const
 {
-    auto& items = const_cast<std::vector<std::unique_ptr<Node>>&>(children);
-    const auto it = LowerBound(items, childName, NodeName);
-    return (it != items.end() && SameName((*it)->name, childName)) ? it->get() : nullptr;
+    const auto it = children_.find(childName);
+    return it != children_.end() ? it->get() : nullptr;
 }
 
 Node& Node::AddChild(std::string_view childName)
@@ -258,62 +364,90 @@ Node& Node::AddChild(std::string_view childName)
     node->name = std::string(childName);
     Node& added = *node;
     // Compacted files list keys in order, so most additions go at the end.
-    if (children.empty() || CompareNames(children.back()->name, childName) < 0)
-        children.push_back(std::move(node));
-    else
-        children.insert(LowerBound(children, childName, NodeName), std::move(node));
+    children_.insert(children_.end(), std::move(node));
+    childOrder_.clear();
     return added;
 }
 
 std::uint64_t Node::RemoveChild(std::string_view childName)
 {
-    const auto it = LowerBound(children, childName, NodeName);
-    if (it == children.end() || !SameName((*it)->name, childName))
+    const auto it = children_.find(childName);
+    if (it == children_.end())
         return 0;
     const std::uint64_t bytes = (*it)->SubtreeBytes();
-    children.erase(it);
+    children_.erase(it);
+    childOrder_.clear();
     return bytes;
 }
 
 const Value* Node::FindValue(std::string_view valueName) const
 {
-    return const_cast<Node*>(this)->FindValue(valueName);
+    const auto it = values_.find(valueName);
+    return it != values_.end() ? it->get() : nullptr;
 }
 
 Value* Node::FindValue(std::string_view valueName)
 {
-    const auto it = LowerBound(values, valueName, ValueName);
-    return (it != values.end() && SameName(it->name, valueName)) ? &*it : nullptr;
+    const auto it = values_.find(valueName);
+    return it != values_.end() ? it->get() : nullptr;
 }
 
 Value& Node::AddValue(std::string_view valueName)
 {
-    Value value;
-    value.name = std::string(valueName);
-    if (values.empty() || CompareNames(values.back().name, valueName) < 0) {
-        values.push_back(std::move(value));
-        return values.back();
-    }
-    return *values.insert(LowerBound(values, valueName, ValueName), std::move(value));
+    auto value = std::make_unique<Value>();
+    value->name = std::string(valueName);
+    Value& added = *value;
+    values_.insert(values_.end(), std::move(value));
+    valueOrder_.clear();
+    return added;
 }
 
 bool Node::RemoveValue(std::string_view valueName)
 {
-    const auto it = LowerBound(values, valueName, ValueName);
-    if (it == values.end() || !SameName(it->name, valueName))
+    const auto it = values_.find(valueName);
+    if (it == values_.end())
         return false;
-    values.erase(it);
+    values_.erase(it);
+    valueOrder_.clear();
     return true;
 }
 
 std::uint64_t Node::SubtreeBytes() const
 {
-    std::uint64_t bytes = fileBytes;
-    for (const Value& value : values)
-        bytes += value.fileBytes;
-    for (const auto& child : children)
-        bytes += child->SubtreeBytes();
+    std::uint64_t bytes = 0;
+    std::vector<const Node*> pending{this};
+    while (!pending.empty()) {
+        const Node* node = pending.back();
+        pending.pop_back();
+        bytes += node->fileBytes;
+        for (const auto& value : node->values_)
+            bytes += value->fileBytes;
+        for (const auto& child : node->children_)
+            pending.push_back(child.get());
+    }
     return bytes;
+}
+
+const Node& Node::ChildAt(std::size_t index) const
+{
+    if (childOrder_.size() != children_.size()) {
+        childOrder_.clear();
+        childOrder_.reserve(children_.size());
+        for (const auto& child : children_)
+            childOrder_.push_back(child.get());
+    }
+    return *childOrder_.at(index);
+}
+
+const Value& Node::ValueAt(std::size_t index) const
+{
+    if (valueOrder_.size() != values_.size()) {
+        valueOrder_.clear();
+        valueOrder_.reserve(values_.size());
+        for (const auto& value : values_)
+            valueOrder_.push_back(value.get());
+    }
+    return *valueOrder_.at(index);
 }
 
 Reader::Reader(std::string rootName, std::string shortName)
@@ -324,8 +458,9 @@ Reader::Reader(std::string rootName, std::string shortName)
 
 void Reader::Reset()
 {
-    tree_ = Node();
+    tree_.Clear();
     tree_.name = rootName_;
+    tree_.fileBytes = 0;
     current_ = nullptr;
     lastHeader_.clear();
     skipValues_ = false;
@@ -462,6 +597,7 @@ bool Reader::ReadHeader(std::string_view inside)
     Node* parent = nullptr;
     std::string_view last;
     std::size_t pathBytes = rootName_.size();
+    std::size_t depth = 0;
     if (slash != std::string_view::npos) {
         std::string_view rest = inside.substr(slash + 1);
         while (node) {
@@ -471,6 +607,8 @@ bool Reader::ReadHeader(std::string_view inside)
                 return Fail("empty key name");
             if (name.size() > 255)
                 return Fail("key name longer than 255 characters");
+            if (++depth > MaximumKeyDepth)
+                return Fail("key path deeper than " + std::to_string(MaximumKeyDepth) + " levels");
             pathBytes += 1 + name.size();
             parent = node;
             last = name;
@@ -669,7 +807,7 @@ std::string DeleteValueRecord(const std::string& rootName, const std::string& pa
 std::string WholeFile(const Node& tree, const std::string& rootName)
 {
     std::string out = Signature;
-    AppendTree(out, tree, rootName, true);
+    AppendTree(out, tree, rootName);
     return out;
 }
 

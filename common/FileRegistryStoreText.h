@@ -5,8 +5,10 @@
 
 #ifndef _WIN32
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +16,19 @@
 namespace RegistryFile
 {
 
-// Orders names ignoring ASCII case, the way the store compares key and value names.
+// Orders names ignoring letter case as the Windows registry compares them: names are UTF-8
+// text, each character is compared upper-cased (the C library's case mapping in C.UTF-8, for
+// characters of the Basic Multilingual Plane, as the Windows registry upper-cases UTF-16 units).
+// Bytes that are not well-formed UTF-8 compare as themselves, after every character. ASCII
+// names order as they would with their letters in lower case.
 int CompareNames(std::string_view a, std::string_view b);
+inline bool SameName(std::string_view a, std::string_view b)
+{
+    return CompareNames(a, b) == 0;
+}
+
+// The Windows registry's limit on the depth of a key below its root.
+constexpr std::size_t MaximumKeyDepth = 512;
 
 struct Value {
     std::string name; // as first created
@@ -24,11 +37,37 @@ struct Value {
     std::uint32_t fileBytes = 0; // size of its line in the file, for the live-content estimate
 };
 
+// The order of a key's subkeys and values, which can be looked up by a name as well.
+template <typename Item> struct ByName {
+    using is_transparent = void;
+    bool operator()(const std::unique_ptr<Item>& a, const std::unique_ptr<Item>& b) const
+    {
+        return CompareNames(a->name, b->name) < 0;
+    }
+    bool operator()(const std::unique_ptr<Item>& a, std::string_view b) const
+    {
+        return CompareNames(a->name, b) < 0;
+    }
+    bool operator()(std::string_view a, const std::unique_ptr<Item>& b) const
+    {
+        return CompareNames(a, b->name) < 0;
+    }
+};
+
+// A key: its subkeys and values in name order. Adding, finding and removing cost log n in the
+// number of them, whatever order they come in; enumeration by position is linear overall.
+// Nothing here recurses over the depth of the tree, which a file decides.
 struct Node {
+    using Children = std::set<std::unique_ptr<Node>, ByName<Node>>;
+    using Values = std::set<std::unique_ptr<Value>, ByName<Value>>;
+
+    Node() = default;
+    ~Node();
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+
     std::string name; // as first created
     std::uint32_t fileBytes = 0;
-    std::vector<std::unique_ptr<Node>> children; // sorted by CompareNames
-    std::vector<Value> values;                   // sorted by CompareNames
 
     Node* Child(std::string_view childName) const;
     Node& AddChild(std::string_view childName); // the name must not be there yet
@@ -39,6 +78,23 @@ struct Node {
     Value& AddValue(std::string_view valueName); // the name must not be there yet
     bool RemoveValue(std::string_view valueName);
     std::uint64_t SubtreeBytes() const;
+    // Removes every subkey and value.
+    void Clear();
+
+    const Children& ChildList() const { return children_; }
+    const Values& ValueList() const { return values_; }
+    // The subkey or value at a position of the name order (index below the count).
+    std::size_t ChildCount() const { return children_.size(); }
+    const Node& ChildAt(std::size_t index) const;
+    std::size_t ValueCount() const { return values_.size(); }
+    const Value& ValueAt(std::size_t index) const;
+
+private:
+    Children children_;
+    Values values_;
+    // The name order by position, built on the first enumeration after a change.
+    mutable std::vector<const Node*> childOrder_;
+    mutable std::vector<const Value*> valueOrder_;
 };
 
 // True when a key name can be stored: not empty, no backslash, CR, LF or NUL, at most 255 bytes.

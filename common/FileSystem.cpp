@@ -22,6 +22,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "PosixFile.h"
+
 namespace FileSystem
 {
 
@@ -31,32 +33,10 @@ namespace
 // ---------------------------------------------------------------------------------------------
 // Handles
 
-class FileHandle
-{
-public:
-    explicit FileHandle(int fd = -1) : fd_(fd) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Reset(int fd)
-    {
-        Close();
-        fd_ = fd;
-    }
-    // Closes now and tells whether the close succeeded (a late write error shows up here).
-    bool Close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+using FileHandle = PosixFile::Descriptor;
+using PosixFile::SyncFolder;
+using PosixFile::TemporaryFile;
+using PosixFile::WriteAll;
 
 class DirectoryHandle
 {
@@ -73,58 +53,6 @@ public:
 
 private:
     DIR* dir_;
-};
-
-// A temporary file in a folder, removed again unless it was renamed into place.
-class TemporaryFile
-{
-public:
-    explicit TemporaryFile(const std::string& folder)
-    {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100 && !file_.Valid(); ++attempt) {
-            const std::uint64_t number =
-                (static_cast<std::uint64_t>(random()) << 32) ^ static_cast<std::uint64_t>(random());
-            char name[40];
-            std::snprintf(name, sizeof name, "/.qts-%016llx.tmp",
-                          static_cast<unsigned long long>(number));
-            path_ = folder + name;
-            file_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (!file_.Valid() && errno != EEXIST)
-                break;
-        }
-        if (!file_.Valid())
-            path_.clear();
-    }
-    ~TemporaryFile()
-    {
-        file_.Close();
-        if (!path_.empty())
-            ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    bool Valid() const { return file_.Valid(); }
-    int Get() const { return file_.Get(); }
-    // Flushes the content to the disk and closes the file; false when any of it failed.
-    bool Finish()
-    {
-        const bool synced = ::fsync(file_.Get()) == 0;
-        return file_.Close() && synced;
-    }
-    // Moves the finished file over target; afterwards there is nothing left to clean up.
-    bool RenameTo(const std::string& target)
-    {
-        if (::rename(path_.c_str(), target.c_str()) != 0)
-            return false;
-        path_.clear();
-        return true;
-    }
-
-private:
-    FileHandle file_;
-    std::string path_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -381,28 +309,6 @@ bool HeldByOther(const std::string& native)
         return errno == EWOULDBLOCK;
     ::flock(file.Get(), LOCK_UN);
     return false;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const std::size_t chunk = std::min<std::size_t>(size, std::size_t(1) << 30);
-        const ssize_t written = ::write(fd, data, chunk);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-void SyncFolder(const std::string& folder)
-{
-    FileHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid())
-        ::fsync(dir.Get());
 }
 
 enum class ReplaceStage { Ok, CannotCreate, WriteFailed };

@@ -5,21 +5,31 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <numeric>
+#include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "FileRegistryStore.h"
+#include "FileRegistryStoreText.h"
 #include "TRegistry.h"
 #include "TestEnvironment.h"
 
@@ -38,6 +48,18 @@ std::string ReadBytes(const std::string& path)
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Temporary files that writers left behind in a folder.
+std::vector<std::string> Leftovers(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".tmp") != std::string::npos)
+            names.push_back(name);
+    }
+    return names;
 }
 
 class FileRegistry : public testing::Test
@@ -271,7 +293,7 @@ TEST_F(FileRegistry, TwoProcessesWritingAtOnceLoseNothing)
     // Each process has compacted the file under the other: 600 appended writes of 2 KB would
     // make more than a megabyte.
     EXPECT_LT(fs::file_size(environment.UserRegistryFile()), 200u * 1024u);
-    EXPECT_FALSE(fs::exists(environment.UserRegistryFile() + ".tmp"));
+    EXPECT_EQ(Leftovers(environment.Root()), std::vector<std::string>{});
     TRegistry registry;
     ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Shared", false));
     for (const std::string prefix : {"First", "Second"})
@@ -332,6 +354,80 @@ int AsUnprivilegedUser(const std::function<int()>& checks)
     return answer == 255 ? -1 : answer;
 }
 
+// Runs `checks` in a child process as a user of the given ids (which need no account), when this
+// process runs as root; answers what `checks` answered, or -1 when it cannot run so.
+int AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups,
+           const std::function<int()>& checks)
+{
+    if (geteuid() != 0)
+        return -1;
+    const int answer = Reap(Spawn([&] {
+        if (setgroups(groups.size(), groups.data()) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+            return 255;
+        return checks();
+    }));
+    return answer == 255 ? -1 : answer;
+}
+
+// Owner, group and permissions of a file (not followed when it is a link).
+struct Status {
+    uid_t owner = 0;
+    gid_t group = 0;
+    mode_t mode = 0;
+    bool operator==(const Status& o) const
+    {
+        return owner == o.owner && group == o.group && mode == o.mode;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Status& status)
+{
+    return out << status.owner << ":" << status.group << " " << std::oct << status.mode << std::dec;
+}
+
+Status StatusOf(const std::string& path)
+{
+    struct stat st {
+    };
+    if (lstat(path.c_str(), &st) != 0)
+        return {};
+    return {st.st_uid, st.st_gid, st.st_mode & 07777};
+}
+
+// Writes values with a large scratch value rewritten between them (as WriteRun does), into the
+// root chosen, so that the file keeps needing compaction. Answers the writes that failed.
+int WriteMany(RegistryRoot root, const std::string& prefix, int count)
+{
+    TRegistry registry;
+    registry.SelectRoot(root);
+    if (!registry.OpenKeyPath("\\Software\\Shared", true))
+        return count;
+    int failed = 0;
+    for (int n = 0; n < count; ++n) {
+        try {
+            registry.WriteText(prefix + std::to_string(n), "value " + std::to_string(n));
+            registry.WriteText(prefix + "Scratch",
+                               std::string(2000, static_cast<char>('a' + n % 26)));
+        } catch (const ERegistryException&) {
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+// How many of the values WriteMany wrote are missing or wrong.
+int MissingOf(RegistryRoot root, const std::string& prefix, int count)
+{
+    TRegistry registry;
+    registry.SelectRoot(root);
+    if (!registry.OpenKeyPath("\\Software\\Shared", false))
+        return count;
+    int missing = 0;
+    for (int n = 0; n < count; ++n)
+        missing += registry.ReadText(prefix + std::to_string(n)) != "value " + std::to_string(n);
+    return missing;
+}
+
 TEST_F(FileRegistry, RootTheUserMayNotWriteRefusesEveryOpen)
 {
     {
@@ -382,6 +478,495 @@ TEST_F(FileRegistry, RootTheUserMayNotWriteRefusesEveryOpen)
     EXPECT_EQ(ReadBytes(machineFile), before);
     EXPECT_TRUE(fs::exists(open + "/user.reg"));
     EXPECT_FALSE(fs::exists(closed + "/sub"));
+}
+
+// How often a text occurs in another.
+int Occurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+ino_t InodeOf(const std::string& path)
+{
+    struct stat st {
+    };
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// An administrator writes stores that lie in folders another user may write too: the links that
+// user planted at the names a store uses lead nowhere.
+TEST_F(FileRegistry, LinksAnotherUserPlantsAreNeverWrittenThrough)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to plant links as another user";
+    const std::string secret = environment.Root() + "/secret";
+    WriteBytes(secret, "the administrator's own\n");
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string madeByLock = environment.Root() + "/made-by-lock";
+    const std::string madeByStore = environment.Root() + "/made-by-store";
+    // One store written already, one whose lock file is missing, one not created yet.
+    std::vector<std::string> stores;
+    for (int n = 0; n < 3; ++n) {
+        const std::string folder = environment.Root() + "/shared" + std::to_string(n);
+        fs::create_directory(folder);
+        fs::permissions(folder, fs::perms::all);
+        stores.push_back(folder + "/machine.reg");
+    }
+    for (int n = 0; n < 2; ++n) {
+        SetEnv("QTS_MACHINE_REGISTRY", stores[n]);
+        ASSERT_EQ(WriteMany(RegistryRoot::LocalMachine, "Before", 1), 0);
+    }
+    fs::remove(stores[1] + ".lock");
+    const int planted = AsUnprivilegedUser([&] {
+        return (symlink(secret.c_str(), (stores[0] + ".tmp").c_str()) == 0 ? 0 : 1) |
+               (symlink(madeByLock.c_str(), (stores[1] + ".lock").c_str()) == 0 ? 0 : 2) |
+               (symlink(madeByStore.c_str(), stores[2].c_str()) == 0 ? 0 : 4);
+    });
+    ASSERT_EQ(planted, 0);
+
+    // Writes enough to compact the first store several times over.
+    SetEnv("QTS_MACHINE_REGISTRY", stores[0]);
+    EXPECT_EQ(WriteMany(RegistryRoot::LocalMachine, "Admin", 100), 0);
+    EXPECT_EQ(MissingOf(RegistryRoot::LocalMachine, "Admin", 100), 0);
+    EXPECT_LT(fs::file_size(stores[0]), 100u * 1024u);
+    EXPECT_FALSE(fs::is_symlink(stores[0]));
+    EXPECT_EQ(ReadBytes(secret), "the administrator's own\n");
+    EXPECT_EQ(StatusOf(secret), (Status{0, 0, 0600}));
+
+    // A link at the lock's name or the store's name: nothing is written, and the reason is told.
+    for (int n = 1; n < 3; ++n) {
+        SCOPED_TRACE(stores[n]);
+        SetEnv("QTS_MACHINE_REGISTRY", stores[n]);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(WriteMany(RegistryRoot::LocalMachine, "Admin", 1), 1);
+        const std::string error = testing::internal::GetCapturedStderr();
+        EXPECT_NE(error.find(stores[n] + (n == 1 ? ".lock" : "")), std::string::npos) << error;
+        EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+        TRegistry registry;
+        registry.SelectRoot(HKEY_LOCAL_MACHINE_ROOT);
+        EXPECT_EQ(registry.OpenKeyPath("", false), n == 1);
+    }
+    EXPECT_FALSE(fs::exists(madeByLock));
+    EXPECT_FALSE(fs::exists(madeByStore));
+}
+
+// A user keeps the store in a dotfiles folder and links to it from where the program looks.
+TEST_F(FileRegistry, StoreReachedThroughALinkLosesNoWriteAndStaysALink)
+{
+    const std::string dotfiles = environment.Root() + "/dotfiles";
+    const std::string config = environment.Root() + "/config";
+    fs::create_directory(dotfiles);
+    fs::create_directory(config);
+    WriteBytes(dotfiles + "/user.reg", "REGEDIT4\r\n\r\n");
+    fs::create_symlink("../dotfiles/user.reg", config + "/user.reg");
+    SetEnv("QTS_USER_REGISTRY", config + "/user.reg");
+
+    constexpr int Count = 100;
+    const std::vector<std::string> prefixes = {"First", "Second", "Third", "Fourth"};
+    std::vector<pid_t> writers;
+    for (const std::string& prefix : prefixes)
+        writers.push_back(Spawn(
+            [&] { return WriteMany(RegistryRoot::CurrentUser, prefix, Count) == 0 ? 0 : 1; }));
+    for (const pid_t writer : writers)
+        EXPECT_EQ(Reap(writer), 0);
+    for (const std::string& prefix : prefixes)
+        EXPECT_EQ(MissingOf(RegistryRoot::CurrentUser, prefix, Count), 0) << prefix;
+
+    // The link stays; its target was compacted in its own folder (800 KB were appended).
+    EXPECT_TRUE(fs::is_symlink(config + "/user.reg"));
+    EXPECT_LT(fs::file_size(dotfiles + "/user.reg"), 200u * 1024u);
+    EXPECT_TRUE(fs::exists(dotfiles + "/user.reg.lock"));
+    EXPECT_EQ(Leftovers(dotfiles), std::vector<std::string>{});
+    EXPECT_EQ(Leftovers(config), std::vector<std::string>{});
+    // Read by the target's own name, the store is the same.
+    SetEnv("QTS_USER_REGISTRY", dotfiles + "/user.reg");
+    for (const std::string& prefix : prefixes)
+        EXPECT_EQ(MissingOf(RegistryRoot::CurrentUser, prefix, Count), 0) << prefix;
+}
+
+TEST_F(FileRegistry, StoreWithASecondHardLinkLosesNoWriteAndKeepsTheLink)
+{
+    const std::string file = environment.UserRegistryFile();
+    const std::string backup = environment.Root() + "/backup.reg";
+    WriteBytes(file, "REGEDIT4\r\n\r\n");
+    fs::create_hard_link(file, backup);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WriteMany(RegistryRoot::CurrentUser, "Value", 150), 0);
+    EXPECT_EQ(MissingOf(RegistryRoot::CurrentUser, "Value", 150), 0);
+    const std::string error = testing::internal::GetCapturedStderr();
+    // Replacing the file would part the two names: it is not compacted, and says so once.
+    EXPECT_EQ(fs::hard_link_count(file), 2u);
+    EXPECT_EQ(ReadBytes(backup), ReadBytes(file));
+    EXPECT_EQ(Occurrences(error, "hard links"), 1) << error;
+}
+
+TEST_F(FileRegistry, KeysNestedDeeperThanTheRegistryAllowsAreAParseErrorNotACrash)
+{
+    const std::string file = environment.UserRegistryFile();
+    std::string deep = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER";
+    for (int n = 0; n < 400000; ++n)
+        deep += "\\k";
+    deep += "]\r\n";
+    WriteBytes(file, deep);
+    // In a child: this crashed every program that opened the store.
+    const int opened = Reap(Spawn([&] {
+        testing::internal::CaptureStderr();
+        bool opens = false;
+        {
+            TRegistry registry;
+            opens = registry.OpenKeyPath("\\k", false) || registry.OpenKeyPath("", false);
+        }
+        const std::string error = testing::internal::GetCapturedStderr();
+        return (opens ? 1 : 0) |
+               (error.find(file + ": line 3: key path deeper than 512 levels") != std::string::npos
+                    ? 0
+                    : 2);
+    }));
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(ReadBytes(file), deep);
+
+    // 512 levels below the root are allowed, one more is not: neither created nor read.
+    fs::remove(file);
+    std::string path;
+    for (int n = 0; n < 512; ++n)
+        path += "\\k";
+    {
+        TRegistry registry;
+        ASSERT_TRUE(registry.OpenKeyPath(path, true));
+        EXPECT_FALSE(registry.OpenKeyPath("k", true));
+        EXPECT_FALSE(registry.OpenKeyPath(path + "\\k", true));
+        TRegistry other;
+        EXPECT_TRUE(other.OpenKeyPath(path, false));
+    }
+    const std::string written = ReadBytes(file);
+    WriteBytes(file, written + "[HKEY_CURRENT_USER" + path + "\\k]\r\n");
+    testing::internal::CaptureStderr();
+    {
+        TRegistry registry;
+        EXPECT_FALSE(registry.OpenKeyPath("\\k", false));
+    }
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("key path deeper than 512 levels"),
+              std::string::npos);
+}
+
+TEST(FileRegistryTree, TreeDeeperThanTheStackIsWalkedAndFreedWithoutRecursion)
+{
+    const int answer = Reap(Spawn([] {
+        RegistryFile::Node root;
+        RegistryFile::Node* node = &root;
+        for (int n = 0; n < 300000; ++n) {
+            node = &node->AddChild("k");
+            node->fileBytes = 1;
+        }
+        if (root.SubtreeBytes() != 300000)
+            return 1;
+        if (root.RemoveChild("K") != 300000 || root.Child("k"))
+            return 2;
+        node = &root;
+        for (int n = 0; n < 300000; ++n)
+            node = &node->AddChild("k");
+        return 0; // and freed with the root
+    }));
+    EXPECT_EQ(answer, 0);
+}
+
+TEST_F(FileRegistry, StorePathThatIsNoRegularFileIsRefusedAtOnce)
+{
+    const std::string file = environment.UserRegistryFile();
+    const std::vector<std::pair<std::string, std::function<bool()>>> kinds = {
+        {"named pipe", [&] { return mkfifo(file.c_str(), 0666) == 0; }},
+        {"folder", [&] { return fs::create_directory(file); }},
+        {"socket",
+         [&] {
+             const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             std::strncpy(address.sun_path, file.c_str(), sizeof address.sun_path - 1);
+             const bool bound =
+                 bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+             close(socketFd);
+             return bound;
+         }},
+        {"device", [&] { return symlink("/dev/null", file.c_str()) == 0; }},
+    };
+    for (const auto& [kind, make] : kinds) {
+        SCOPED_TRACE(kind);
+        fs::remove_all(file);
+        ASSERT_TRUE(make());
+        const int failures = Reap(Spawn([&] {
+            alarm(30); // a hang ends the child and fails the test
+            testing::internal::CaptureStderr();
+            int failed = 0;
+            {
+                TRegistry registry;
+                failed |= registry.OpenKeyPath("", false) ? 1 : 0;
+                failed |= registry.OpenKeyPath("\\Software\\New", true) ? 2 : 0;
+                // The other root is not affected.
+                registry.SelectRoot(HKEY_LOCAL_MACHINE_ROOT);
+                failed |= registry.OpenKeyPath("\\Software\\Machine", true) ? 0 : 4;
+            }
+            const std::string error = testing::internal::GetCapturedStderr();
+            failed |= error.find(file + ": ") != std::string::npos &&
+                              error.find("not a regular file") != std::string::npos
+                          ? 0
+                          : 8;
+            return failed;
+        }));
+        EXPECT_EQ(failures, 0);
+        EXPECT_FALSE(fs::is_regular_file(file));
+    }
+}
+
+TEST_F(FileRegistry, LockFileOpensOnlyToThoseWhoMayWriteTheStore)
+{
+    const std::string file = environment.UserRegistryFile();
+    const std::string lock = file + ".lock";
+    const mode_t mask = umask(022);
+    {
+        TRegistry registry;
+        EXPECT_TRUE(registry.OpenKeyPath("\\Software", true));
+    }
+    umask(mask);
+    EXPECT_EQ(StatusOf(file).mode, 0644u);
+    EXPECT_EQ(StatusOf(lock).mode, 0600u);
+    // The group may write the store: it may take the lock too.
+    int writes = 0;
+    const auto write = [&writes] {
+        TRegistry registry;
+        ASSERT_TRUE(registry.OpenKeyPath("\\Software", true));
+        registry.WriteText("Written", std::to_string(++writes));
+    };
+    chmod(file.c_str(), 0664);
+    write();
+    EXPECT_EQ(StatusOf(lock).mode, 0660u);
+    // A lock file left open to all is closed again by the next write.
+    chmod(file.c_str(), 0644);
+    chmod(lock.c_str(), 0666);
+    write();
+    EXPECT_EQ(StatusOf(lock).mode, 0600u);
+
+    if (geteuid() == 0) {
+        // Another user may read the store, and cannot open the lock to hold it.
+        const int other = AsUnprivilegedUser([&] {
+            const int store = open(file.c_str(), O_RDONLY);
+            const int held = open(lock.c_str(), O_RDONLY);
+            const int error = errno;
+            return (store >= 0 ? 0 : 1) | (held < 0 && error == EACCES ? 0 : 2);
+        });
+        EXPECT_EQ(other, 0);
+    }
+}
+
+TEST_F(FileRegistry, WriterThatCannotGetTheLockGivesUpAfterAFewSecondsAndSaysWhy)
+{
+    const std::string lock = environment.UserRegistryFile() + ".lock";
+    {
+        TRegistry registry;
+        ASSERT_TRUE(registry.OpenKeyPath("\\Software", true));
+    }
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    // Anyone who may read the lock file could hold it so.
+    const pid_t holder = Spawn([&] {
+        const int fd = open(lock.c_str(), O_RDONLY);
+        const char held = fd >= 0 && flock(fd, LOCK_SH) == 0 ? 1 : 0;
+        if (write(ready[1], &held, 1) != 1 || !held)
+            return 1;
+        pause();
+        return 0;
+    });
+    char held = 0;
+    ASSERT_EQ(read(ready[0], &held, 1), 1);
+    ASSERT_EQ(held, 1);
+    const int answer = Reap(Spawn([&] {
+        alarm(60); // waiting for good ends the child and fails the test
+        testing::internal::CaptureStderr();
+        TRegistry registry;
+        if (!registry.OpenKeyPath("\\Software", true))
+            return 1;
+        const auto start = std::chrono::steady_clock::now();
+        std::string raised;
+        try {
+            registry.WriteText("Name", "x");
+        } catch (const ERegistryException& error) {
+            raised = error.what();
+        }
+        const auto waited = std::chrono::steady_clock::now() - start;
+        const std::string error = testing::internal::GetCapturedStderr();
+        return (raised == "Failed to set data for 'Name'" ? 0 : 2) |
+               (waited >= std::chrono::seconds(2) && waited < std::chrono::seconds(30) ? 0 : 4) |
+               (error.find(lock + ": ") != std::string::npos ? 0 : 8);
+    }));
+    kill(holder, SIGKILL);
+    Reap(holder);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(answer, 0);
+    // Once the lock is free, writes go through again.
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software", true));
+    registry.WriteText("Name", "y");
+    EXPECT_EQ(Stored("Software", "Name").second, std::string("y\0", 2));
+}
+
+// Two members of a group share the machine store, which belongs to one of them.
+TEST_F(FileRegistry, GroupSharedStoreStaysOpenToEveryMemberThroughCompactions)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to act as two users of one group";
+    constexpr uid_t Ann = 60001;
+    constexpr uid_t Bob = 60002;
+    constexpr gid_t Staff = 60000;
+    const std::string folder = environment.Root() + "/staff";
+    fs::create_directory(folder);
+    ASSERT_EQ(chown(folder.c_str(), 0, Staff), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0770), 0);
+    const std::string store = folder + "/machine.reg";
+    WriteBytes(store, "REGEDIT4\r\n\r\n");
+    ASSERT_EQ(chown(store.c_str(), Ann, Staff), 0);
+    ASSERT_EQ(chmod(store.c_str(), 0660), 0);
+    SetEnv("QTS_MACHINE_REGISTRY", store);
+    const auto as = [](uid_t user, const std::function<int()>& checks) {
+        return AsUser(user, user, {Staff}, [&] { return std::min(checks(), 200); });
+    };
+    constexpr auto Machine = RegistryRoot::LocalMachine;
+
+    // Bob writes enough to need a compaction, which would take the file from Ann: he appends.
+    const ino_t original = InodeOf(store);
+    EXPECT_EQ(as(Bob, [] { return WriteMany(Machine, "Bob", 60); }), 0);
+    EXPECT_EQ(StatusOf(store), (Status{Ann, Staff, 0660}));
+    EXPECT_EQ(InodeOf(store), original);
+    EXPECT_GT(fs::file_size(store), 100u * 1024u);
+    EXPECT_EQ(StatusOf(store + ".lock"), (Status{Bob, Staff, 0660}));
+
+    // Ann sees all of it; her writes compact the file, which stays hers and the group's.
+    EXPECT_EQ(as(Ann, [] { return MissingOf(Machine, "Bob", 60) + WriteMany(Machine, "Ann", 60); }),
+              0);
+    EXPECT_EQ(StatusOf(store), (Status{Ann, Staff, 0660}));
+    EXPECT_NE(InodeOf(store), original);
+
+    // Bob still reads and writes everything.
+    EXPECT_EQ(as(Bob,
+                 [] {
+                     return MissingOf(Machine, "Ann", 60) + MissingOf(Machine, "Bob", 60) +
+                            WriteMany(Machine, "Later", 1);
+                 }),
+              0);
+    EXPECT_EQ(StatusOf(store), (Status{Ann, Staff, 0660}));
+}
+
+TEST_F(FileRegistry, ManyValuesWrittenInRandomOrderAreAllThereAfterOpening)
+{
+    // 100,000 values in one key, as many writes in random order leave them: one record each.
+    // (How long opening such a file takes is measured by bench_RegistryStoreBench.)
+    constexpr int Count = 100000;
+    std::vector<int> order(Count);
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin(), order.end(), std::mt19937(7));
+    std::string text = "REGEDIT4\r\n\r\n";
+    for (const int n : order)
+        text += "[HKEY_CURRENT_USER\\Software\\Many]\r\n\"Value" + std::to_string(n) + "\"=\"" +
+                std::to_string(n) + "\"\r\n\r\n";
+    WriteBytes(environment.UserRegistryFile(), text);
+
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Many", false));
+    for (const int n : {0, Count / 2, Count - 1})
+        EXPECT_EQ(registry.ReadText("Value" + std::to_string(n)), std::to_string(n));
+}
+
+TEST_F(FileRegistry, FolderTheUserMayNotWriteSaysOnceWhyNothingIsLockedOrCompacted)
+{
+    // The user's own store in a folder the user may not write.
+    const std::string folder = environment.Root() + "/kept";
+    fs::create_directory(folder);
+    const std::string file = folder + "/user.reg";
+    WriteBytes(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Shared]\r\n\r\n");
+    const passwd* nobody = getpwnam("nobody");
+    if (geteuid() == 0 && nobody) {
+        ASSERT_EQ(chown(file.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    SetEnv("QTS_USER_REGISTRY", file);
+    constexpr auto User = RegistryRoot::CurrentUser;
+
+    // No lock file, and none can be made: every write fails, and the reason is told once.
+    const int withoutLock = AsUnprivilegedUser([&] {
+        testing::internal::CaptureStderr();
+        const int failed = WriteMany(User, "Value", 3);
+        const std::string error = testing::internal::GetCapturedStderr();
+        return (failed == 3 ? 0 : 1) | (Occurrences(error, file + ".lock: ") == 1 ? 0 : 2) |
+               (error.find(std::strerror(EACCES)) != std::string::npos ? 0 : 4);
+    });
+    if (withoutLock < 0)
+        GTEST_SKIP() << "running as root with no way to run the checks as user 'nobody'";
+    EXPECT_EQ(withoutLock, 0);
+
+    // With a lock file, writes go through; the file cannot be compacted, which is told once.
+    chmod(folder.c_str(), 0755);
+    WriteBytes(file + ".lock", "");
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown((file + ".lock").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    chmod(folder.c_str(), 0555);
+    const int withLock = AsUnprivilegedUser([&] {
+        testing::internal::CaptureStderr();
+        const int failed = WriteMany(User, "Value", 60) + MissingOf(User, "Value", 60);
+        const std::string error = testing::internal::GetCapturedStderr();
+        return (failed == 0 ? 0 : 1) |
+               (Occurrences(error, file + ": no temporary file can be created in " + folder) == 1
+                    ? 0
+                    : 2);
+    });
+    EXPECT_EQ(withLock, 0);
+    EXPECT_GT(fs::file_size(file), 100u * 1024u);
+    chmod(folder.c_str(), 0755);
+}
+
+TEST_F(FileRegistry, NamesCompareIgnoringTheCaseOfEveryLetterAndKeepTheirSpelling)
+{
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Café", true));
+    registry.WriteText("Ölmühle", "mill");
+    registry.WriteText("Σοφία", "wisdom");
+    ASSERT_TRUE(registry.OpenKeyPath("\\SOFTWARE\\CAFÉ", false));
+    EXPECT_EQ(registry.ReadText("ÖLMÜHLE"), "mill");
+    EXPECT_EQ(registry.ReadText("ΣΟΦΊΑ"), "wisdom");
+    registry.WriteText("öLMÜHLE", "changed");
+    EXPECT_EQ(Stored("Software\\café", "Ölmühle").second, std::string("changed\0", 8));
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software\\МОСКВА", true));
+    EXPECT_TRUE(registry.OpenKeyPath("\\Software\\москва", false));
+
+    // Other letters stay apart; so do bytes that are not UTF-8 and letters beyond the Basic
+    // Multilingual Plane, which the Windows registry does not fold either.
+    for (const char* name : {"Cafe", "Caf\xe9", "\xf0\x90\x90\xa8"})
+        ASSERT_TRUE(registry.OpenKeyPath(std::string("\\Software\\") + name, true)) << name;
+    for (const char* name : {"CAFE\xcc\x81", "Caf\xc9", "\xf0\x90\x90\x80"})
+        EXPECT_FALSE(registry.OpenKeyPath(std::string("\\Software\\") + name, false)) << name;
+
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software", false));
+    std::vector<std::string> names;
+    registry.ListSubkeys(names);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Cafe", "Café", "Caf\xe9", "МОСКВА", "\xf0\x90\x90\xa8"}));
+}
+
+TEST_F(FileRegistry, RenameOntoTheSameNameInOtherLettersFindsTheKeyThereAndMovesNothing)
+{
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Aliases\\Café", true));
+    registry.WriteText("Path", "C:\\café.mdb");
+    registry.MoveKeyTree("\\Software\\Aliases\\Café", "\\Software\\Aliases\\CAFÉ", true);
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Aliases", false));
+    std::vector<std::string> names;
+    registry.ListSubkeys(names);
+    EXPECT_EQ(names, std::vector<std::string>{"Café"});
+    EXPECT_EQ(Stored("Software\\Aliases\\Café", "Path").second, std::string("C:\\café.mdb\0", 13));
 }
 
 } // namespace
