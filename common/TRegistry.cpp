@@ -1,5 +1,7 @@
 #include "TRegistry.h"
 
+#include "RegistryNames.h"
+
 #include <utility>
 
 #include "RegistryStore.h"
@@ -41,14 +43,6 @@ struct ResolvedPath {
     bool relativeToOpenKey = false; // taken from the open key (else from the root)
     std::string subKey;             // without the one leading backslash of an absolute path
 };
-
-std::string FoldedAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 // Copied value types: the four common ones keep their code, any other becomes REG_NONE.
 std::uint32_t CopiedType(std::uint32_t type)
@@ -206,7 +200,7 @@ ResolvedPath Resolve(const std::string& path, bool haveOpenKey)
     return resolved;
 }
 
-// The path below the root, ASCII letters folded, of a path resolved while `openPath` is open.
+// The path below the root of a path resolved while `openPath` is open.
 std::string FullPath(const std::string& openPath, const ResolvedPath& resolved)
 {
     std::string path;
@@ -217,7 +211,7 @@ std::string FullPath(const std::string& openPath, const ResolvedPath& resolved)
     if (!path.empty() && path.back() != '\\')
         path.push_back('\\');
     path += resolved.subKey;
-    return FoldedAscii(path);
+    return path;
 }
 
 } // namespace
@@ -344,7 +338,7 @@ void TRegistry::MoveKeyTree(const std::string& source, const std::string& target
     // removed source would take the copy with it.
     const std::string fromPath = FullPath(currentPath_, from);
     const std::string toPath = FullPath(currentPath_, to);
-    if (toPath == fromPath || toPath.compare(0, fromPath.size() + 1, fromPath + "\\") == 0)
+    if (IsSameOrBelowRegistryPath(toPath, fromPath))
         return;
 
     const RegistryKey* fromParent = from.relativeToOpenKey ? currentKey_.get() : nullptr;

@@ -956,12 +956,18 @@ TEST_F(FileRegistry, NamesCompareIgnoringTheCaseOfEveryLetterAndKeepTheirSpellin
               (std::vector<std::string>{"Cafe", "Café", "Caf\xe9", "МОСКВА", "\xf0\x90\x90\xa8"}));
 }
 
-TEST_F(FileRegistry, RenameOntoTheSameNameInOtherLettersFindsTheKeyThereAndMovesNothing)
+TEST_F(FileRegistry, RenameOntoOrIntoTheSameNameInOtherLettersMovesNothing)
 {
     TRegistry registry;
     ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Aliases\\Café", true));
     registry.WriteText("Path", "C:\\café.mdb");
     registry.MoveKeyTree("\\Software\\Aliases\\Café", "\\Software\\Aliases\\CAFÉ", true);
+    // Nor into itself under another spelling ("Café" renamed to "CAFÉ\x").
+    registry.MoveKeyTree("\\Software\\Aliases\\Café", "\\Software\\Aliases\\CAFÉ\\x", true);
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Aliases\\Café", false));
+    std::vector<std::string> inside;
+    registry.ListSubkeys(inside);
+    EXPECT_TRUE(inside.empty());
     ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Aliases", false));
     std::vector<std::string> names;
     registry.ListSubkeys(names);
