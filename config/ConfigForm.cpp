@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "ConfigFormAliasList.h"
 #include "QtsFormTools.h"
@@ -692,21 +693,30 @@ void TFormConfig::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (!placedOnScreen_) {
-        // The frame is known only now: place the window again so that the outer bounds match.
         placedOnScreen_ = true;
         SetOuterBounds(outerBounds_);
+        // The window manager tells the frame only once it has decorated the window: watch the
+        // native window until then.
+        if (QWindow* native = windowHandle())
+            native->installEventFilter(this);
     }
+}
+
+void TFormConfig::FrameMayBeKnown()
+{
+    if (frameKnown_ || !windowHandle() || windowHandle()->frameMargins().isNull())
+        return;
+    // Until now the client area stood where the outer bounds belong; put the frame there.
+    frameKnown_ = true;
+    windowHandle()->removeEventFilter(this);
+    SetOuterBounds(outerBounds_);
 }
 
 void TFormConfig::SetOuterBounds(const QRect& bounds)
 {
     outerBounds_ = bounds;
-    const QRect frame = frameGeometry();
-    const QRect inner = geometry();
-    const int frameWidth = frame.width() - inner.width();
-    const int frameHeight = frame.height() - inner.height();
-    move(bounds.topLeft());
-    resize(bounds.width() - frameWidth, bounds.height() - frameHeight);
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    setGeometry(bounds.marginsRemoved(frame));
 }
 
 QRect TFormConfig::OuterBounds() const
@@ -761,12 +771,16 @@ bool TFormConfig::event(QEvent* event)
     // when the pointer leaves a control inside another one that has a hint.
     if (event->type() == QEvent::StatusTip)
         return true;
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        FrameMayBeKnown();
     return QMainWindow::event(event);
 }
 
 bool TFormConfig::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (watched == windowHandle() && type == QEvent::Expose)
+        FrameMayBeKnown();
     if ((type == QEvent::Enter || type == QEvent::Leave) && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         if (widget->window() == this) {

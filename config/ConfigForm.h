@@ -144,6 +144,8 @@ private:
     // Places the window so that its outer bounds, frame included, are `bounds`.
     void SetOuterBounds(const QRect& bounds);
     QRect OuterBounds() const;
+    // Places the window again once the window manager has told the size of its frame.
+    void FrameMayBeKnown();
     // The hint of the nearest widget, starting at `widget`, that has one.
     QString HintOf(QWidget* widget) const;
 
@@ -153,5 +155,6 @@ private:
     bool dirty_ = false;
     QRect outerBounds_{DesignLeft, DesignTop, DesignWidth, DesignHeight};
     bool placedOnScreen_ = false;
+    bool frameKnown_ = false;
     QString currentHint_;
 };

@@ -3,7 +3,8 @@
 # Usage: scripts/install-deps.sh [--windows]   (--windows adds the MinGW-w64 and Wine packages)
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-dejavu-core clang-format)
+          libbenchmark-dev fonts-dejavu-core clang-format
+          xvfb openbox xdotool x11-utils)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64 wine64 wine googletest)
 fi

@@ -6,6 +6,8 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "EnvironmentProfile.h"
 #include "SetupFields.h"
@@ -142,6 +144,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab and Shift+Tab: "Exit", the page tabs, the controls of the shown page, "&Next".
+    bool focusNextPrevChild(bool next) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -159,6 +163,8 @@ private:
     bool FocusInMemo() const;
     QRadioButton* VersionRadio(Environment environment) const;
 
+    // The controls of each page in their tab order.
+    std::vector<std::pair<QWidget*, std::vector<QWidget*>>> tabStops_;
     EnvironmentProfile profile_;
     // The seven environment buttons in catalogue order.
     std::array<QRadioButton*, 7> versionRadios_{};

@@ -465,39 +465,17 @@ void TFormSetup::CreateDialogs()
 
 void TFormSetup::SetTabOrder()
 {
-    // Window: Exit, the pages, Next. Within each page the order of its controls.
-    const std::initializer_list<QWidget*> order = {BtnCancel,
-                                                   Pages,
-                                                   RadDelphi20,
-                                                   RadDelphi30,
-                                                   RadDelphi40,
-                                                   RadDelphi50,
-                                                   RadCPP10,
-                                                   RadCPP30,
-                                                   RadCPP40,
-                                                   ChkGenerate,
-                                                   MemoOriginal,
-                                                   BtnOriginalDlg,
-                                                   EditPatched,
-                                                   BtnPatchedDlg,
-                                                   EditLibraryPath,
-                                                   EditComplib,
-                                                   BtnComplib,
-                                                   ChkInstallDesign,
-                                                   ChkRemoveDesign,
-                                                   ChkSkipDesign,
-                                                   ChkInstallDemo,
-                                                   EditExplorerPath,
-                                                   EditQueryBuilderPath,
-                                                   ChkInstallTools,
-                                                   ChkRemoveTools,
-                                                   ChkSkipTools,
-                                                   MemoProgress,
-                                                   BtnNext};
-    QWidget* previous = nullptr;
-    for (QWidget* widget : order) {
-        if (previous)
-            setTabOrder(previous, widget);
-        previous = widget;
-    }
+    // Each page's controls in their tab order; the window's own stops (Exit, the page tabs,
+    // Next) stand around them (focusNextPrevChild).
+    tabStops_ = {
+        {TabCompiler,
+         {RadDelphi20, RadDelphi30, RadDelphi40, RadDelphi50, RadCPP10, RadCPP30, RadCPP40}},
+        {TabCompile, {ChkGenerate, MemoOriginal, BtnOriginalDlg, EditPatched, BtnPatchedDlg}},
+        {TabDesignEnv,
+         {EditLibraryPath, EditComplib, BtnComplib, ChkInstallDesign, ChkRemoveDesign,
+          ChkSkipDesign, ChkInstallDemo}},
+        {TabDesignTools,
+         {EditExplorerPath, EditQueryBuilderPath, ChkInstallTools, ChkRemoveTools, ChkSkipTools}},
+        {TabProgress, {MemoProgress}},
+    };
 }

@@ -1,0 +1,106 @@
+// The alias window in a real X session whose window manager draws frames: where the window
+// stands with its frame, and how that placement survives being closed and opened again.
+#include <QWindow>
+
+#include "ConfigFormTestFixture.h"
+
+namespace
+{
+
+// The frame is known once the window manager has decorated the window.
+bool Framed(const QWidget& window)
+{
+    return window.frameGeometry() != window.geometry();
+}
+
+struct Placement {
+    int left, top, width, height;
+    bool operator==(const Placement& other) const
+    {
+        return left == other.left && top == other.top && width == other.width &&
+               height == other.height;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Placement& p)
+{
+    return out << p.left << ", " << p.top << ", " << p.width << " x " << p.height;
+}
+
+Placement StoredPlacement()
+{
+    TRegistry registry;
+    registry.SelectRoot(RegistryRoot::CurrentUser);
+    if (!registry.OpenKeyPath(PlacementKeyPath, false))
+        return {-1, -1, -1, -1};
+    return {registry.ReadNumber(PlacementLeft), registry.ReadNumber(PlacementTop),
+            registry.ReadNumber(PlacementWidth), registry.ReadNumber(PlacementHeight)};
+}
+
+} // namespace
+
+class FramedAliasWindow : public AliasWindowTest
+{
+protected:
+    TFormConfig& OpenFramed()
+    {
+        TFormConfig& window = OpenWindow();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Framed(window); }));
+        // Let the window manager finish placing it.
+        QTest::qWait(100);
+        return window;
+    }
+
+    void CloseWindow()
+    {
+        form->close();
+        form.reset();
+    }
+};
+
+TEST_F(FramedAliasWindow, OuterBoundsStartAtTheDesignAndOpenCloseCyclesKeepThem)
+{
+    TFormConfig& first = OpenFramed();
+    EXPECT_EQ(first.frameGeometry(), QRect(16, 41, 688, 460));
+    CloseWindow();
+    EXPECT_EQ(StoredPlacement(), (Placement{16, 41, 688, 460}));
+
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        TFormConfig& window = OpenFramed();
+        EXPECT_EQ(window.frameGeometry(), QRect(16, 41, 688, 460)) << cycle;
+        CloseWindow();
+        EXPECT_EQ(StoredPlacement(), (Placement{16, 41, 688, 460})) << cycle;
+    }
+
+    // Moved and resized by the person: it comes back exactly there.
+    TFormConfig& moved = OpenFramed();
+    const QMargins frame = moved.windowHandle()->frameMargins();
+    moved.setGeometry(QRect(200, 150, 802, 625).marginsRemoved(frame));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return moved.frameGeometry() == QRect(200, 150, 802, 625); }))
+        << moved.frameGeometry().x() << "," << moved.frameGeometry().y() << " "
+        << moved.frameGeometry().width() << "x" << moved.frameGeometry().height();
+    CloseWindow();
+    EXPECT_EQ(StoredPlacement(), (Placement{200, 150, 802, 625}));
+    EXPECT_EQ(OpenFramed().frameGeometry(), QRect(200, 150, 802, 625));
+}
+
+TEST_F(FramedAliasWindow, ASingleStoredValueChangesOnlyItsOwnDimensionOfTheOuterBounds)
+{
+    const std::tuple<const char*, int, QRect> cases[] = {
+        {PlacementLeft, 5, QRect(5, 41, 688, 460)},
+        {PlacementTop, 300, QRect(16, 300, 688, 460)},
+        {PlacementWidth, 500, QRect(16, 41, 500, 460)},
+        {PlacementHeight, 300, QRect(16, 41, 688, 300)},
+    };
+    for (const auto& [value, number, expected] : cases) {
+        TestEnvironment own;
+        {
+            TRegistry registry;
+            registry.SelectRoot(RegistryRoot::CurrentUser);
+            ASSERT_TRUE(registry.OpenKeyPath(PlacementKeyPath, true));
+            registry.WriteNumber(value, number);
+        }
+        EXPECT_EQ(OpenFramed().frameGeometry(), expected) << value;
+        form.reset();
+    }
+}
