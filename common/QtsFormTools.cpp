@@ -1,13 +1,19 @@
 #include "QtsFormTools.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include "FileSystem.h"
 
 const char* const ApplicationTitle = "QTS Configuration Utility";
 
@@ -157,9 +163,94 @@ void ShowNotice(const QString& message)
     ShowMessageDialog(message, QString::fromUtf8(ApplicationTitle), MessageKind::Custom, mbOK);
 }
 
-QString ChooseFolder(QWidget* owner, const QString& title)
+namespace
 {
-    const QString folder =
-        QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
-    return QDir::toNativeSeparators(folder);
+
+// Qt's file dialog keeps a history in its own settings file in the user's configuration folder
+// and writes it whenever a dialog is destroyed. The program keeps no such history: the
+// settings are sent where nothing can be created (a path below a device file), so no file is
+// written and none is read.
+void KeepFileDialogSettingsAway()
+{
+#ifndef _WIN32
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+#endif
+}
+
+QString NativeOf(const QString& windowsPath)
+{
+    return QString::fromStdString(FileSystem::NativePath(windowsPath.toStdString()));
+}
+
+} // namespace
+
+QFileDialog* NewFileDialog(QWidget* owner, const QString& objectName, const QString& title)
+{
+    KeepFileDialogSettingsAway();
+    auto* dialog = new QFileDialog(owner);
+    dialog->setObjectName(objectName);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setWindowTitle(title);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    return dialog;
+}
+
+void PresetFileDialog(QFileDialog& dialog, const QString& windowsPath)
+{
+    const QString native = windowsPath.isEmpty() ? QString() : NativeOf(windowsPath);
+    if (!QDir::isAbsolutePath(native)) {
+        dialog.selectFile(windowsPath);
+        return;
+    }
+    const QFileInfo target(native);
+    if (target.isDir()) {
+        dialog.setDirectory(native);
+        dialog.selectFile(QString());
+        return;
+    }
+    if (target.dir().exists()) {
+        dialog.setDirectory(target.absolutePath());
+        dialog.selectFile(target.fileName());
+    } else {
+        dialog.selectFile(windowsPath);
+    }
+}
+
+bool ExecFileDialog(QFileDialog& dialog)
+{
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The completion list of the file name is a window of its own; it would outlive the dialog
+    // on screen until its next update.
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>())
+        if (completer->popup())
+            completer->popup()->hide();
+    return accepted && !dialog.selectedFiles().isEmpty();
+}
+
+QString ChosenPath(const QString& native)
+{
+    if (native.isEmpty())
+        return native;
+    return QDir::toNativeSeparators(
+        QString::fromStdString(FileSystem::WindowsPath(QDir::cleanPath(native).toStdString())));
+}
+
+QString ChooseFolder(QWidget* owner, const QString& title, const QString& start)
+{
+    KeepFileDialogSettingsAway();
+    QFileDialog dialog(owner);
+    dialog.setObjectName(QStringLiteral("FolderDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setWindowTitle(title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    const QString native = start.isEmpty() ? QString() : NativeOf(start);
+    if (QDir::isAbsolutePath(native) && QFileInfo(native).isDir())
+        dialog.setDirectory(native);
+    if (!ExecFileDialog(dialog))
+        return QString();
+    return ChosenPath(dialog.selectedFiles().first());
 }

@@ -283,18 +283,6 @@ void TFormConfig::BuildControls()
     Status->setMinimumHeight(19);
     setStatusBar(Status);
 
-    OpenDialog = new QFileDialog(this);
-    OpenDialog->setObjectName("OpenDialog");
-    OpenDialog->setWindowTitle("Find A File");
-    OpenDialog->setDefaultSuffix("mdb");
-    OpenDialog->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
-    QStringList filters;
-    for (const char* filter : FileFilters)
-        filters << filter;
-    OpenDialog->setNameFilters(filters);
-
     optionControls_ = {EditPath,
                        ChkExclusive,
                        ChkReadOnly,
@@ -636,8 +624,11 @@ void TFormConfig::ConnectHandlers()
         connect(edit, &QLineEdit::textChanged, this, [this] { Guarded([&] { MakeDirty(); }); });
     connect(EditPath, &QLineEdit::textChanged, this,
             [this] { Guarded([&] { EditPathChange(); }); });
-    connect(EditConnect, &QLineEdit::textChanged, this,
-            [this] { Guarded([&] { EditConnectChange(); }); });
+    connect(EditConnect, &QLineEdit::textChanged, this, [this] {
+        connectSelection_ = {};
+        Guarded([&] { EditConnectChange(); });
+    });
+    EditConnect->installEventFilter(this);
     for (QPushButton* button : {BtnFindPath, BtnFindSystemDb, BtnFindConnect})
         connect(button, &QPushButton::clicked, this,
                 [this, button] { Guarded([&] { BtnFindClick(button); }); });
@@ -781,6 +772,10 @@ bool TFormConfig::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (watched == windowHandle() && type == QEvent::Expose)
         FrameMayBeKnown();
+    // The edit drops its selection when a button takes the focus: keep what the person had
+    // selected for the connect string's "...".
+    if (watched == EditConnect && type == QEvent::FocusOut)
+        connectSelection_ = {EditConnect->selectionStart(), EditConnect->selectionLength()};
     if ((type == QEvent::Enter || type == QEvent::Leave) && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         if (widget->window() == this) {
@@ -969,19 +964,36 @@ void TFormConfig::BtnFindClick(QPushButton* sender)
         filterIndex = 3;
     }
     const bool viaClipboard = edit == EditConnect;
-    OpenDialog->selectNameFilter(FileFilters[filterIndex - 1]);
-    OpenDialog->selectFile(viaClipboard ? QString() : edit->text());
-    if (OpenDialog->exec() != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())
+    QFileDialog& dialog = FileDialog();
+    dialog.selectNameFilter(FileFilters[filterIndex - 1]);
+    PresetFileDialog(dialog, viaClipboard ? QString() : edit->text());
+    if (!ExecFileDialog(dialog))
         return;
-    const QString chosen = QDir::toNativeSeparators(OpenDialog->selectedFiles().first());
+    const QString chosen = ChosenPath(dialog.selectedFiles().first());
     if (!viaClipboard) {
         edit->setText(chosen);
         return;
     }
     // The connect string takes the path through the clipboard: pasting replaces the selected
-    // part of the string or inserts at the caret. The clipboard keeps the path afterwards.
+    // part of the string or inserts at the caret, as they were when the focus left the edit.
+    // The clipboard keeps the path afterwards.
+    if (!EditConnect->hasFocus() && connectSelection_.second > 0)
+        EditConnect->setSelection(connectSelection_.first, connectSelection_.second);
     QApplication::clipboard()->setText(chosen);
     edit->paste();
+}
+
+QFileDialog& TFormConfig::FileDialog()
+{
+    if (!OpenDialog) {
+        OpenDialog = NewFileDialog(this, "OpenDialog", "Find A File");
+        OpenDialog->setDefaultSuffix("mdb");
+        QStringList filters;
+        for (const char* filter : FileFilters)
+            filters << filter;
+        OpenDialog->setNameFilters(filters);
+    }
+    return *OpenDialog;
 }
 
 bool TFormConfig::ApplyPending()

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QRect>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "AliasStore.h"
@@ -48,6 +49,7 @@ public:
     QPushButton* BtnCancel = nullptr;
     QPushButton* BtnApply = nullptr;
     QStatusBar* Status = nullptr;
+    // The file dialog of the three "..." buttons, made when first needed.
     QFileDialog* OpenDialog = nullptr;
 
     QLineEdit* EditPath = nullptr;
@@ -133,6 +135,7 @@ private:
     void ConnectHandlers();
     void SetTabOrder();
 
+    QFileDialog& FileDialog();
     QTreeWidgetItem* SelectedItem() const;
     AliasSettings SettingsFromControls() const;
     void ShowSettings(const AliasSettings& settings);
@@ -157,4 +160,6 @@ private:
     bool placedOnScreen_ = false;
     bool frameKnown_ = false;
     QString currentHint_;
+    // Start and length of the connect string's selection when the edit last lost the focus.
+    std::pair<int, int> connectSelection_{-1, 0};
 };

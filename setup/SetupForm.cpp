@@ -235,13 +235,42 @@ void TFormSetup::BtnOkClick()
     BtnNext->setText(QStringLiteral("&Redo"));
 }
 
+QFileDialog& TFormSetup::OriginalDialog()
+{
+    if (!DlgOpenOriginal) {
+        DlgOpenOriginal =
+            NewFileDialog(this, QStringLiteral("DlgOpenOriginal"), QStringLiteral("Choose a File"));
+        // The descriptions alone are shown, the patterns stay behind them.
+        DlgOpenOriginal->setOption(QFileDialog::HideNameFilterDetails);
+        DlgOpenOriginal->setNameFilters(
+            {QStringLiteral("DCU Files (*.dcu)"), QStringLiteral("DCL Files (*.dcl)"),
+             QStringLiteral("DPL Files (*.dpl)"), QStringLiteral("DCP Files (*.dcp)"),
+             QStringLiteral("OBJ Files (*.obj)")});
+        DlgOpenOriginal->setDefaultSuffix(QStringLiteral("dcu"));
+    }
+    return *DlgOpenOriginal;
+}
+
+QFileDialog& TFormSetup::ComplibDialog()
+{
+    if (!DlgOpenComplib) {
+        DlgOpenComplib = NewFileDialog(this, QStringLiteral("DlgOpenComplib"),
+                                       QStringLiteral("Select Component Library"));
+        DlgOpenComplib->setNameFilters(
+            {QStringLiteral("Component Library (*.dcl)"), QStringLiteral("All Files (*.*)")});
+        DlgOpenComplib->setDefaultSuffix(QStringLiteral("dcl"));
+    }
+    return *DlgOpenComplib;
+}
+
 void TFormSetup::BtnOriginalDlgClick()
 {
-    if (DlgOpenOriginal->exec() != QDialog::Accepted || DlgOpenOriginal->selectedFiles().isEmpty())
+    QFileDialog& dialog = OriginalDialog();
+    if (!ExecFileDialog(dialog))
         return;
     // A new last line: after a final line break the path fills the line that break began, so
     // that no empty entry comes between.
-    const QString path = QDir::toNativeSeparators(DlgOpenOriginal->selectedFiles().first());
+    const QString path = ChosenPath(dialog.selectedFiles().first());
     const QString text = MemoOriginal->toPlainText();
     QTextCursor cursor(MemoOriginal->document());
     cursor.movePosition(QTextCursor::End);
@@ -251,19 +280,18 @@ void TFormSetup::BtnOriginalDlgClick()
 
 void TFormSetup::BtnPatchedDlgClick()
 {
-    const QString folder = ChooseFolder(this, QStringLiteral("Choose Destination Folder"));
+    const QString folder =
+        ChooseFolder(this, QStringLiteral("Choose Destination Folder"), EditPatched->text());
     if (!folder.isEmpty())
         EditPatched->setText(folder);
 }
 
 void TFormSetup::BtnComplibClick()
 {
-    DlgOpenComplib->selectFile(EditComplib->text());
-    if (DlgOpenComplib->exec() != QDialog::Accepted)
-        return;
-    const QStringList chosen = DlgOpenComplib->selectedFiles();
-    if (!chosen.isEmpty())
-        EditComplib->setText(QDir::toNativeSeparators(chosen.first()));
+    QFileDialog& dialog = ComplibDialog();
+    PresetFileDialog(dialog, EditComplib->text());
+    if (ExecFileDialog(dialog))
+        EditComplib->setText(ChosenPath(dialog.selectedFiles().first()));
 }
 
 void TFormSetup::LblWebClick()

@@ -138,7 +138,8 @@ public:
     QLabel* Label3 = nullptr;
     QPlainTextEdit* MemoProgress = nullptr;
 
-    // File dialogs (not the platform's own, so that they behave alike everywhere).
+    // File dialogs (not the platform's own, so that they behave alike everywhere), made when
+    // first needed.
     QFileDialog* DlgOpenOriginal = nullptr;
     QFileDialog* DlgOpenComplib = nullptr;
 
@@ -155,7 +156,8 @@ private:
     QWidget* CreateDesignEnvPage();
     QWidget* CreateDesignToolsPage();
     QWidget* CreateProgressPage();
-    void CreateDialogs();
+    QFileDialog& OriginalDialog();
+    QFileDialog& ComplibDialog();
     void SetTabOrder();
     void ConnectHandlers();
     // Hands the controls' fields to an operation that fills them, and shows the result.

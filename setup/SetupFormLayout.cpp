@@ -1,7 +1,6 @@
 // The controls of the setup wizard: five pages, their texts, initial states and tab order.
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -125,7 +124,6 @@ void TFormSetup::CreateControls()
     layout->addWidget(Pages, 1);
     layout->addLayout(buttons);
 
-    CreateDialogs();
     SetTabOrder();
 }
 
@@ -434,33 +432,6 @@ QWidget* TFormSetup::CreateProgressPage()
     layout->addSpacing(6);
     layout->addWidget(MemoProgress, 1);
     return page;
-}
-
-void TFormSetup::CreateDialogs()
-{
-    // Qt's own dialogs rather than the platform's: the same on every system, and answerable
-    // like any other modal window.
-    DlgOpenOriginal = Named(new QFileDialog(this), "DlgOpenOriginal");
-    DlgOpenOriginal->setOption(QFileDialog::DontUseNativeDialog);
-    DlgOpenOriginal->setWindowTitle(QStringLiteral("Choose a File"));
-    DlgOpenOriginal->setFileMode(QFileDialog::ExistingFile);
-    DlgOpenOriginal->setAcceptMode(QFileDialog::AcceptOpen);
-    // The descriptions alone are shown, the patterns stay behind them.
-    DlgOpenOriginal->setOption(QFileDialog::HideNameFilterDetails);
-    DlgOpenOriginal->setNameFilters(
-        {QStringLiteral("DCU Files (*.dcu)"), QStringLiteral("DCL Files (*.dcl)"),
-         QStringLiteral("DPL Files (*.dpl)"), QStringLiteral("DCP Files (*.dcp)"),
-         QStringLiteral("OBJ Files (*.obj)")});
-    DlgOpenOriginal->setDefaultSuffix(QStringLiteral("dcu"));
-
-    DlgOpenComplib = Named(new QFileDialog(this), "DlgOpenComplib");
-    DlgOpenComplib->setOption(QFileDialog::DontUseNativeDialog);
-    DlgOpenComplib->setWindowTitle(QStringLiteral("Select Component Library"));
-    DlgOpenComplib->setFileMode(QFileDialog::ExistingFile);
-    DlgOpenComplib->setAcceptMode(QFileDialog::AcceptOpen);
-    DlgOpenComplib->setNameFilters(
-        {QStringLiteral("Component Library (*.dcl)"), QStringLiteral("All Files (*.*)")});
-    DlgOpenComplib->setDefaultSuffix(QStringLiteral("dcl"));
 }
 
 void TFormSetup::SetTabOrder()

@@ -246,3 +246,8 @@ inline void PrintTo(const QRect& r, std::ostream* out)
 {
     *out << r.x() << ", " << r.y() << ", " << r.width() << " x " << r.height();
 }
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
