@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -172,11 +173,20 @@ void TFormConfig::BuildControls()
     // Stored sizes are taken as they are, also below what the layouts would ask for.
     setMinimumSize(1, 1);
 
-    auto* client = new QWidget(this);
+    // Below the size at which everything fits, the panels keep their layout and the window
+    // clips them: the client area lies in a view without scroll bars.
+    auto* clip = new QScrollArea(this);
+    clip->setObjectName("ClientArea");
+    clip->setFrameShape(QFrame::NoFrame);
+    clip->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    clip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    clip->setWidgetResizable(true);
+    clip->setFocusPolicy(Qt::NoFocus);
+    setCentralWidget(clip);
+    auto* client = new QWidget(clip);
     auto* clientLayout = new QHBoxLayout(client);
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
-    setCentralWidget(client);
 
     Panel1 = new QWidget(client);
     Panel1->setObjectName("Panel1");
@@ -277,6 +287,7 @@ void TFormConfig::BuildControls()
 
     clientLayout->addWidget(Panel1, 1);
     clientLayout->addWidget(Panel2);
+    clip->setWidget(client);
 
     Status = new QStatusBar(this);
     Status->setObjectName("Status");
@@ -326,43 +337,45 @@ QWidget* TFormConfig::BuildConnectionPage()
     EditConnect = Edit("EditConnect", page);
     BtnFindConnect = FindButton("BtnFindConnect", page);
 
-    // Columns: captions, first column of check boxes, second column, browse buttons.
-    auto grid = [&]() {
-        auto* g = new QGridLayout;
-        g->setHorizontalSpacing(6);
-        g->setVerticalSpacing(4);
-        g->setColumnMinimumWidth(0, 80);
-        g->setColumnStretch(2, 1);
-        layout->addLayout(g);
-        return g;
+    // One grid for the three sections, so that their edits line up. Columns: captions, first
+    // column of check boxes, second column, browse buttons.
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnMinimumWidth(0, 80);
+    grid->setColumnStretch(2, 1);
+    layout->addLayout(grid);
+    int row = 0;
+    auto heading = [&](const QString& text) {
+        if (row > 0)
+            grid->setRowMinimumHeight(row++, 10);
+        auto* section = new QVBoxLayout;
+        section->setSpacing(layout->spacing());
+        AddHeading(section, text, page);
+        grid->addLayout(section, row++, 0, 1, 4);
     };
 
-    AddHeading(layout, "Database File Options", page);
-    QGridLayout* file = grid();
-    file->addWidget(BuddyLabel("&Database File:", EditPath, page), 0, 0);
-    file->addWidget(EditPath, 0, 1, 1, 2);
-    file->addWidget(BtnFindPath, 0, 3);
-    file->addWidget(ChkExclusive, 1, 1);
-    file->addWidget(ChkLockEdits, 1, 2);
-    file->addWidget(ChkReadOnly, 2, 1);
-    file->addWidget(ChkSeparateWS, 2, 2);
-    layout->addSpacing(10);
+    heading("Database File Options");
+    grid->addWidget(BuddyLabel("&Database File:", EditPath, page), row, 0);
+    grid->addWidget(EditPath, row, 1, 1, 2);
+    grid->addWidget(BtnFindPath, row++, 3);
+    grid->addWidget(ChkExclusive, row, 1);
+    grid->addWidget(ChkLockEdits, row++, 2);
+    grid->addWidget(ChkReadOnly, row, 1);
+    grid->addWidget(ChkSeparateWS, row++, 2);
 
-    AddHeading(layout, "Security Options", page);
-    QGridLayout* security = grid();
-    security->addWidget(BuddyLabel("&System File:", EditSystemDb, page), 0, 0);
-    security->addWidget(EditSystemDb, 0, 1, 1, 2);
-    security->addWidget(BtnFindSystemDb, 0, 3);
-    security->addWidget(BuddyLabel("&Username:", EditUsername, page), 1, 0);
+    heading("Security Options");
+    grid->addWidget(BuddyLabel("&System File:", EditSystemDb, page), row, 0);
+    grid->addWidget(EditSystemDb, row, 1, 1, 2);
+    grid->addWidget(BtnFindSystemDb, row++, 3);
+    grid->addWidget(BuddyLabel("&Username:", EditUsername, page), row, 0);
     EditUsername->setFixedWidth(129);
-    security->addWidget(EditUsername, 1, 1, 1, 2, Qt::AlignLeft);
-    layout->addSpacing(10);
+    grid->addWidget(EditUsername, row++, 1, 1, 2, Qt::AlignLeft);
 
-    AddHeading(layout, "Direct Connection Options", page);
-    QGridLayout* direct = grid();
-    direct->addWidget(BuddyLabel("&Connect String:", EditConnect, page), 0, 0);
-    direct->addWidget(EditConnect, 0, 1, 1, 2);
-    direct->addWidget(BtnFindConnect, 0, 3);
+    heading("Direct Connection Options");
+    grid->addWidget(BuddyLabel("&Connect String:", EditConnect, page), row, 0);
+    grid->addWidget(EditConnect, row, 1, 1, 2);
+    grid->addWidget(BtnFindConnect, row++, 3);
     layout->addStretch(1);
 
     SetHint(EditPath,
@@ -629,6 +642,7 @@ void TFormConfig::ConnectHandlers()
         Guarded([&] { EditConnectChange(); });
     });
     EditConnect->installEventFilter(this);
+    LstAliases->installEventFilter(this);
     for (QPushButton* button : {BtnFindPath, BtnFindSystemDb, BtnFindConnect})
         connect(button, &QPushButton::clicked, this,
                 [this, button] { Guarded([&] { BtnFindClick(button); }); });
@@ -772,6 +786,17 @@ bool TFormConfig::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (watched == windowHandle() && type == QEvent::Expose)
         FrameMayBeKnown();
+    // Shift+F10 opens the list's pop-up menu, as the Menu key and a right click do.
+    if (watched == LstAliases && type == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            QTreeWidgetItem* item = LstAliases->currentItem();
+            const QPoint at =
+                item ? LstAliases->visualItemRect(item).bottomLeft() + QPoint(8, 0) : QPoint();
+            Menu->popup(LstAliases->viewport()->mapToGlobal(at));
+            return true;
+        }
+    }
     // The edit drops its selection when a button takes the focus: keep what the person had
     // selected for the connect string's "...".
     if (watched == EditConnect && type == QEvent::FocusOut)

@@ -468,3 +468,34 @@ TEST_F(ClosingTheWindow, NoFileDialogSettingsAreLeftInTheConfigurationFolder)
     EXPECT_EQ(configuration.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList());
 }
+
+TEST_F(OpeningTheWindow, ASmallWindowClipsItsPanelsInsteadOfSqueezingThem)
+{
+    TFormConfig& window = OpenWindow();
+    QWidget* page = window.EditPath->parentWidget();
+    // Pairs of controls that cover each other.
+    const auto overlaps = [&] {
+        QStringList found;
+        const QList<QWidget*> shown = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (int i = 0; i < shown.size(); ++i)
+            for (int j = i + 1; j < shown.size(); ++j)
+                if (shown[i]->isVisible() && shown[j]->isVisible() &&
+                    shown[i]->geometry().intersects(shown[j]->geometry()))
+                    found << shown[i]->objectName() + "/" + shown[j]->objectName() + "/" +
+                                 shown[i]->property("text").toString();
+        if (window.Panel1->geometry().intersects(window.Panel2->geometry()))
+            found << "Panel1/Panel2";
+        return found;
+    };
+    EXPECT_EQ(overlaps(), QStringList());
+    // The three edits of the page start at one line.
+    EXPECT_EQ(window.EditSystemDb->x(), window.EditPath->x());
+    EXPECT_EQ(window.EditConnect->x(), window.EditPath->x());
+    EXPECT_EQ(window.EditUsername->x(), window.EditPath->x());
+
+    window.resize(240, 160);
+    QApplication::processEvents();
+    EXPECT_EQ(window.size(), QSize(240, 160));
+    EXPECT_EQ(overlaps(), QStringList());
+    EXPECT_EQ(window.Panel2->width(), 392);
+}
