@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "FileSystem.h"
 
@@ -76,15 +77,21 @@ int CancelResult(int buttons)
     return 0;
 }
 
+// The widest a paragraph of a message dialog runs before it wraps, and what a title bar needs
+// beside its caption (the window's icon and its buttons).
+constexpr int MaxTextWidth = 420;
+constexpr int TitleBarButtonsWidth = 110;
+
 // A message dialog whose buttons keep their captions and their order on every desktop (a
 // platform button box would reorder and relabel them). Its result is the pressed button's.
 class MessageDialog : public QDialog
 {
 public:
-    MessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons)
+    MessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons,
+                  const QString& objectName)
         : cancelResult_(CancelResult(buttons))
     {
-        setObjectName("MessageDialog");
+        setObjectName(objectName);
         setWindowTitle(caption.isEmpty() ? QString::fromUtf8(ApplicationTitle) : caption);
         setModal(true);
 
@@ -103,6 +110,8 @@ public:
         text->setObjectName("MessageText");
         text->setTextFormat(Qt::PlainText);
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        text->setWordWrap(true);
+        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         body->addWidget(text, 1);
 
         auto* row = new QHBoxLayout;
@@ -127,6 +136,22 @@ public:
         layout->addLayout(row);
         layout->setSizeConstraint(QLayout::SetFixedSize);
 
+        // Paragraphs wrap at a readable width; the dialog is wide enough for its caption to
+        // show whole in the window manager's title bar beside its buttons.
+        int lineWidth = 0;
+        for (const QString& line : QString(message).replace("\r\n", "\n").split('\n'))
+            lineWidth = std::max(lineWidth, text->fontMetrics().horizontalAdvance(line));
+        QFont titleFont = font();
+        titleFont.setBold(true);
+        const int captionWidth =
+            QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + TitleBarButtonsWidth;
+        const QMargins margins = layout->contentsMargins();
+        const int besideText =
+            margins.left() + margins.right() +
+            (hasIcon ? body->itemAt(0)->sizeHint().width() + body->spacing() : 0);
+        text->setFixedWidth(
+            std::max(std::min(lineWidth + 2, MaxTextWidth), captionWidth - besideText));
+
         if (defaultButton) {
             defaultButton->setDefault(true);
             defaultButton->setFocus();
@@ -142,9 +167,10 @@ private:
 
 } // namespace
 
-int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons)
+int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons,
+                      const QString& objectName)
 {
-    MessageDialog dialog(message, caption, kind, buttons);
+    MessageDialog dialog(message, caption, kind, buttons, objectName);
     return dialog.exec();
 }
 

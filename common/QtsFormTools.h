@@ -20,9 +20,10 @@ enum MessageResult : int { mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 // the kind's icon in the label "MessageIcon" (none for Custom) and the chosen buttons, always
 // left to right Yes, No, OK, Cancel ("BtnYes", "BtnNo", "BtnOK", "BtnCancel"). Enter presses OK,
 // else Yes; Escape and the close box press Cancel, else No, else OK. An empty caption shows
-// ApplicationTitle.
-int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind,
-                      int buttons);
+// ApplicationTitle. Paragraphs wrap at a readable width, and the dialog is at least as wide as
+// its caption needs in a title bar.
+int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons,
+                      const QString& objectName = QStringLiteral("MessageDialog"));
 bool ConfirmDialog(const QString& message, const QString& caption);
 int ErrorDialog(const QString& message, const QString& caption);
 void ShowNotice(const QString& message);

@@ -2,6 +2,9 @@
 // stands with its frame, and how that placement survives being closed and opened again.
 #include <QWindow>
 
+#include "QtsFormTools.h"
+#include "QtsGuard.h"
+
 #include "ConfigFormTestFixture.h"
 
 namespace
@@ -103,4 +106,58 @@ TEST_F(FramedAliasWindow, ASingleStoredValueChangesOnlyItsOwnDimensionOfTheOuter
         EXPECT_EQ(OpenFramed().frameGeometry(), expected) << value;
         form.reset();
     }
+}
+
+// What a message dialog looked like on screen before it was answered.
+struct DialogLook {
+    QRect outer;
+    int textLines = 0;
+    QString caption;
+};
+
+// Shows a dialog through `show` and measures it once the window manager has framed it.
+template <class Show> DialogLook Measure(Show&& show)
+{
+    DialogLook look;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->isVisible() || !Framed(*dialog))
+            return;
+        timer.stop();
+        QTest::qWait(100);
+        look.outer = dialog->frameGeometry();
+        look.caption = dialog->windowTitle();
+        if (const auto* text = dialog->findChild<QLabel*>("MessageText"))
+            look.textLines = text->height() / text->fontMetrics().lineSpacing();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    timer.start(20);
+    show();
+    return look;
+}
+
+TEST_F(FramedAliasWindow, MessageDialogsShowTheirCaptionWholeAndWrapTheirParagraphs)
+{
+    OpenFramed();
+    // The window manager's title font: what the caption needs beside the frame's buttons.
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    const auto captionNeeds = [&](const QString& caption) {
+        return QFontMetrics(titleFont).horizontalAdvance(caption) + 100;
+    };
+
+    const DialogLook error = Measure([] { ShowErrorBox("Invalid data type for 'Path'"); });
+    EXPECT_GE(error.outer.width(), captionNeeds("QTS Configuration Utility"));
+
+    const QString danger =
+        "DANGER!! READ THIS CAREFULLY!!\r\n\r\nThere already is a saved copy of DBX.dll.  "
+        "Overwrite it?\r\n\r\nIf you have already patched it once, you should NOT overwrite it "
+        "now.  Otherwise you will lose the original file.  Overwrite it only if you have "
+        "reinstalled Delphi.";
+    const DialogLook confirm = Measure([&] { ConfirmDialog(danger, "Patch DBX.dll"); });
+    EXPECT_LE(confirm.outer.width(), 640);
+    EXPECT_GE(confirm.outer.width(), captionNeeds("Patch DBX.dll"));
+    // Heading, empty line, question, empty line, and the paragraph on more than one line.
+    EXPECT_GE(confirm.textLines, 6);
 }
