@@ -9,6 +9,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionTab>
+#include <QStylePainter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -96,11 +99,45 @@ QButtonGroup* NewGroup(QWidget* parent, std::initializer_list<QRadioButton*> but
     return group;
 }
 
+// The wizard's tab row. Next may show a page whose tab is still hidden; the toolkit would then
+// draw that hidden tab as a sliver at the row's start. Only visible tabs are drawn here, the
+// selected one last, as it overlaps its neighbours.
+class WizardTabBar : public QTabBar
+{
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        const auto drawTab = [&](int index) {
+            QStyleOptionTab option;
+            initStyleOption(&option, index);
+            painter.drawControl(QStyle::CE_TabBarTab, option);
+        };
+        for (int index = 0; index < count(); ++index)
+            if (isTabVisible(index) && index != currentIndex())
+                drawTab(index);
+        if (currentIndex() >= 0 && isTabVisible(currentIndex()))
+            drawTab(currentIndex());
+    }
+};
+
+class WizardPages : public QTabWidget
+{
+public:
+    explicit WizardPages(QWidget* parent) : QTabWidget(parent)
+    {
+        setTabBar(new WizardTabBar(this));
+    }
+};
+
 } // namespace
 
 void TFormSetup::CreateControls()
 {
-    Pages = Named(new QTabWidget(this), "Pages");
+    Pages = Named(new WizardPages(this), "Pages");
     Pages->setUsesScrollButtons(false);
     Pages->addTab(CreateCompilerPage(), QStringLiteral("Compiler"));
     Pages->addTab(CreateCompilePage(), QStringLiteral("BDE Interface"));

@@ -1,5 +1,6 @@
 // The alias window in a real X session whose window manager draws frames: where the window
 // stands with its frame, and how that placement survives being closed and opened again.
+#include <QProcess>
 #include <QWindow>
 
 #include "QtsFormTools.h"
@@ -160,4 +161,38 @@ TEST_F(FramedAliasWindow, MessageDialogsShowTheirCaptionWholeAndWrapTheirParagra
     EXPECT_GE(confirm.outer.width(), captionNeeds("Patch DBX.dll"));
     // Heading, empty line, question, empty line, and the paragraph on more than one line.
     EXPECT_GE(confirm.textLines, 6);
+}
+
+TEST_F(FramedAliasWindow, TheFileNameCompletionClosesWithTheFileDialog)
+{
+    environment.WriteFile("C:\\db\\beta.mdb", "");
+    environment.WriteFile("C:\\db\\other.mdb", "");
+    Seed("Sales", {{"Path", "C:\\db\\beta.mdb"}});
+    TFormConfig& window = OpenFramed();
+    Select("Sales");
+    const auto openPopups = [] {
+        int open = 0;
+        for (const QWidget* top : QApplication::topLevelWidgets())
+            open += top->isVisible() && top->windowType() == Qt::Popup;
+        return open;
+    };
+
+    bool completing = false;
+    AnswerModal([&](QWidget& dialog) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setFocus();
+        name->clear();
+        // Typed through the X server: the completion list opens under the field.
+        ASSERT_EQ(QProcess::execute("xdotool", {"type", "--delay", "30", "oth"}), 0);
+        completing = QTest::qWaitFor([&] { return openPopups() > 0; }, 3000);
+        ASSERT_EQ(QProcess::execute("xdotool", {"type", "--delay", "30", "er.mdb"}), 0);
+        QTest::qWait(100);
+        ASSERT_EQ(QProcess::execute("xdotool", {"key", "Return"}), 0);
+    });
+    Click(window.BtnFindPath);
+    EXPECT_TRUE(completing);
+    EXPECT_EQ(window.EditPath->text(), "C:\\db\\other.mdb");
+    EXPECT_EQ(openPopups(), 0);
 }

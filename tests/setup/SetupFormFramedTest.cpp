@@ -95,3 +95,22 @@ TEST_F(FramedSetupWindow, TheKeyboardAloneChoosesDelphi3AndRunsTheSetup)
     EXPECT_EQ(std::count(log.begin(), log.end(), "Aborted."), 0);
     EXPECT_EQ(Remembered(), "Delphi 3");
 }
+
+TEST_F(FramedSetupWindow, OnAPageWhoseTabIsHiddenOnlyTheVisibleTabIsDrawn)
+{
+    TFormSetup& window = OpenActive();
+    QTabBar* tabs = window.Pages->tabBar();
+    window.BtnNext->click();
+    ASSERT_EQ(window.Pages->currentWidget(), window.TabCompile);
+    QTest::qWait(100);
+    // The "Compiler" tab, not selected, stands lower than a selected one: the rows above it
+    // show the window's background all along.
+    const QImage bar = tabs->grab().toImage();
+    const int top = tabs->tabRect(0).top();
+    const QColor background = bar.pixelColor(bar.width() - 1, top);
+    int stray = 0;
+    for (int y = top; y < top + 2; ++y)
+        for (int x = 0; x < bar.width(); ++x)
+            stray += bar.pixelColor(x, y) != background;
+    EXPECT_EQ(stray, 0);
+}
