@@ -1,9 +1,13 @@
 // The setup wizard in a real X session, driven by the keyboard alone through the X server.
+#include <QDir>
+#include <QPixmap>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 #include <algorithm>
+#include <cstdlib>
 
 #include "SetupFormTestSupport.h"
 
@@ -113,4 +117,31 @@ TEST_F(FramedSetupWindow, OnAPageWhoseTabIsHiddenOnlyTheVisibleTabIsDrawn)
         for (int x = 0; x < bar.width(); ++x)
             stray += bar.pixelColor(x, y) != background;
     EXPECT_EQ(stray, 0);
+}
+
+// Pictures of the five pages with the window's frame, after a run that generates the interface
+// files and installs into the design environment, for the documentation. Written only when
+// QTS_SCREENSHOT_DIR names the folder to write them to.
+TEST_F(FramedSetupWindow, OnePicturePerPage)
+{
+    const char* folder = std::getenv("QTS_SCREENSHOT_DIR");
+    if (!folder || !*folder)
+        GTEST_SKIP() << "QTS_SCREENSHOT_DIR is not set";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    TFormSetup& window = OpenActive("Delphi 3");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }));
+    const char* const names[] = {"compiler", "bde-interface", "design-environment", "design-tools",
+                                 "setup-now"};
+    for (int index = 0; index < window.Pages->count(); ++index) {
+        window.Pages->setCurrentIndex(index);
+        if (window.Pages->currentWidget() == window.TabProgress)
+            window.BtnNext->click();
+        QTest::qWait(150);
+        const QRect outer = window.frameGeometry();
+        const QPixmap shot =
+            window.screen()->grabWindow(0, outer.x(), outer.y(), outer.width(), outer.height());
+        const QString file =
+            QDir(folder).filePath(QStringLiteral("setup-%1.png").arg(names[index]));
+        EXPECT_TRUE(shot.save(file)) << file.toStdString();
+    }
 }
