@@ -3,11 +3,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRadioButton>
 #include <QTest>
 #include <QUrl>
+#include <cstdlib>
 #include <filesystem>
 
 #include "FileSystem.h"
@@ -354,6 +356,13 @@ TEST_F(SetupWindowTest, DialogsOpenAtTheFieldsWindowsPathsAndGiveBackWindowsPath
     EXPECT_EQ(TextOf(window.EditComplib), "C:\\Lib\\Other.dcl");
     EXPECT_EQ(TextOf(window.EditPatched), "C:\\Out");
     EXPECT_EQ(LinesOf(window.MemoOriginal), std::vector<std::string>{"C:\\Lib\\CmpLib32.dcl"});
+
+    // Closing the window after its dialogs were used leaves no settings file of the toolkit.
+    window.close();
+    form.reset();
+    const QDir configuration(QString::fromLocal8Bit(std::getenv("XDG_CONFIG_HOME")));
+    ASSERT_TRUE(configuration.exists());
+    EXPECT_FALSE(configuration.exists("QtProject.conf"));
 }
 
 // Counts the paintings of a widget.
