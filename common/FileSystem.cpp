@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <vector>
@@ -591,6 +592,61 @@ WriteResult ReplaceWholeFile(const std::string& path, const std::string& image)
         break;
     }
     return WriteResult::CannotCreate;
+}
+
+std::string WindowsPath(const std::string& nativePath)
+{
+    if (nativePath.empty() || nativePath[0] != '/')
+        return nativePath;
+    std::error_code error;
+    const std::filesystem::path target =
+        std::filesystem::weakly_canonical(nativePath, error).lexically_normal();
+    if (error)
+        return nativePath;
+    const std::string table = DriveTable();
+    std::filesystem::directory_iterator entries(table, error);
+    if (error)
+        return nativePath;
+
+    std::string letters; // the drive entries, a to z
+    for (const auto& entry : entries) {
+        const std::string name = entry.path().filename().string();
+        const char letter = LowerAscii(name.empty() ? '\0' : name[0]);
+        if (name.size() == 2 && name[1] == ':' && letter >= 'a' && letter <= 'z' &&
+            letters.find(letter) == std::string::npos)
+            letters += letter;
+    }
+    std::sort(letters.begin(), letters.end());
+
+    char best = 0;
+    std::filesystem::path bestRoot;
+    std::size_t bestDepth = 0;
+    for (const char letter : letters) {
+        const std::string entry = MatchComponent(table, std::string(1, letter) + ":");
+        const std::filesystem::path root =
+            std::filesystem::canonical(Join(table, entry), error).lexically_normal();
+        if (error || !std::filesystem::is_directory(root, error))
+            continue;
+        // Inside the root: the root's components are a prefix of the target's.
+        const auto mismatch = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+        const std::size_t depth = static_cast<std::size_t>(std::distance(root.begin(), root.end()));
+        if (mismatch.first == root.end() && (best == 0 || depth > bestDepth)) {
+            best = letter;
+            bestRoot = root;
+            bestDepth = depth;
+        }
+    }
+    if (best == 0)
+        return nativePath;
+
+    std::string result(1, static_cast<char>(best - 'a' + 'A'));
+    result += ":";
+    for (const auto& part : target.lexically_relative(bestRoot)) {
+        const std::string name = part.string();
+        if (!name.empty() && name != ".")
+            result += "\\" + name;
+    }
+    return result.size() == 2 ? result + "\\" : result;
 }
 
 } // namespace FileSystem

@@ -77,4 +77,10 @@ WriteResult ReplaceWholeFile(const std::string& path, const std::string& image);
 // gives the empty string.
 std::string NativePath(const std::string& windowsPath);
 
+// The other way, for what a file or folder dialog returns (identity on Windows): a native
+// absolute path inside the folder of a drive of the table (links followed on both sides) is the
+// Windows path on that drive ("C:\db\x.mdb", the drive root "C:\"); where drives nest, the
+// deepest one, then the first letter, wins. Any other path comes back as it is.
+std::string WindowsPath(const std::string& nativePath);
+
 } // namespace FileSystem

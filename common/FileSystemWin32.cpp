@@ -149,6 +149,11 @@ std::string NativePath(const std::string& windowsPath)
     return windowsPath;
 }
 
+std::string WindowsPath(const std::string& nativePath)
+{
+    return nativePath;
+}
+
 EntryKind Find(const std::string& path)
 {
     if (path.empty() || HasWildcard(path))

@@ -1,13 +1,20 @@
 #include "QtsFormTools.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "FileSystem.h"
 
 const char* const ApplicationTitle = "QTS Configuration Utility";
 
@@ -70,15 +77,21 @@ int CancelResult(int buttons)
     return 0;
 }
 
+// The widest a paragraph of a message dialog runs before it wraps, and what a title bar needs
+// beside its caption (the window's icon and its buttons).
+constexpr int MaxTextWidth = 420;
+constexpr int TitleBarButtonsWidth = 110;
+
 // A message dialog whose buttons keep their captions and their order on every desktop (a
 // platform button box would reorder and relabel them). Its result is the pressed button's.
 class MessageDialog : public QDialog
 {
 public:
-    MessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons)
+    MessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons,
+                  const QString& objectName)
         : cancelResult_(CancelResult(buttons))
     {
-        setObjectName("MessageDialog");
+        setObjectName(objectName);
         setWindowTitle(caption.isEmpty() ? QString::fromUtf8(ApplicationTitle) : caption);
         setModal(true);
 
@@ -97,6 +110,8 @@ public:
         text->setObjectName("MessageText");
         text->setTextFormat(Qt::PlainText);
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        text->setWordWrap(true);
+        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         body->addWidget(text, 1);
 
         auto* row = new QHBoxLayout;
@@ -121,6 +136,22 @@ public:
         layout->addLayout(row);
         layout->setSizeConstraint(QLayout::SetFixedSize);
 
+        // Paragraphs wrap at a readable width; the dialog is wide enough for its caption to
+        // show whole in the window manager's title bar beside its buttons.
+        int lineWidth = 0;
+        for (const QString& line : QString(message).replace("\r\n", "\n").split('\n'))
+            lineWidth = std::max(lineWidth, text->fontMetrics().horizontalAdvance(line));
+        QFont titleFont = font();
+        titleFont.setBold(true);
+        const int captionWidth =
+            QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + TitleBarButtonsWidth;
+        const QMargins margins = layout->contentsMargins();
+        const int besideText =
+            margins.left() + margins.right() +
+            (hasIcon ? body->itemAt(0)->sizeHint().width() + body->spacing() : 0);
+        text->setFixedWidth(
+            std::max(std::min(lineWidth + 2, MaxTextWidth), captionWidth - besideText));
+
         if (defaultButton) {
             defaultButton->setDefault(true);
             defaultButton->setFocus();
@@ -136,9 +167,10 @@ private:
 
 } // namespace
 
-int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons)
+int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons,
+                      const QString& objectName)
 {
-    MessageDialog dialog(message, caption, kind, buttons);
+    MessageDialog dialog(message, caption, kind, buttons, objectName);
     return dialog.exec();
 }
 
@@ -157,9 +189,94 @@ void ShowNotice(const QString& message)
     ShowMessageDialog(message, QString::fromUtf8(ApplicationTitle), MessageKind::Custom, mbOK);
 }
 
-QString ChooseFolder(QWidget* owner, const QString& title)
+namespace
 {
-    const QString folder =
-        QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
-    return QDir::toNativeSeparators(folder);
+
+// Qt's file dialog keeps a history in its own settings file in the user's configuration folder
+// and writes it whenever a dialog is destroyed. The program keeps no such history: the
+// settings are sent where nothing can be created (a path below a device file), so no file is
+// written and none is read.
+void KeepFileDialogSettingsAway()
+{
+#ifndef _WIN32
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+#endif
+}
+
+QString NativeOf(const QString& windowsPath)
+{
+    return QString::fromStdString(FileSystem::NativePath(windowsPath.toStdString()));
+}
+
+} // namespace
+
+QFileDialog* NewFileDialog(QWidget* owner, const QString& objectName, const QString& title)
+{
+    KeepFileDialogSettingsAway();
+    auto* dialog = new QFileDialog(owner);
+    dialog->setObjectName(objectName);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setWindowTitle(title);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    return dialog;
+}
+
+void PresetFileDialog(QFileDialog& dialog, const QString& windowsPath)
+{
+    const QString native = windowsPath.isEmpty() ? QString() : NativeOf(windowsPath);
+    if (!QDir::isAbsolutePath(native)) {
+        dialog.selectFile(windowsPath);
+        return;
+    }
+    const QFileInfo target(native);
+    if (target.isDir()) {
+        dialog.setDirectory(native);
+        dialog.selectFile(QString());
+        return;
+    }
+    if (target.dir().exists()) {
+        dialog.setDirectory(target.absolutePath());
+        dialog.selectFile(target.fileName());
+    } else {
+        dialog.selectFile(windowsPath);
+    }
+}
+
+bool ExecFileDialog(QFileDialog& dialog)
+{
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The completion list of the file name is a window of its own; it would outlive the dialog
+    // on screen until its next update.
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>())
+        if (completer->popup())
+            completer->popup()->hide();
+    return accepted && !dialog.selectedFiles().isEmpty();
+}
+
+QString ChosenPath(const QString& native)
+{
+    if (native.isEmpty())
+        return native;
+    return QDir::toNativeSeparators(
+        QString::fromStdString(FileSystem::WindowsPath(QDir::cleanPath(native).toStdString())));
+}
+
+QString ChooseFolder(QWidget* owner, const QString& title, const QString& start)
+{
+    KeepFileDialogSettingsAway();
+    QFileDialog dialog(owner);
+    dialog.setObjectName(QStringLiteral("FolderDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setWindowTitle(title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    const QString native = start.isEmpty() ? QString() : NativeOf(start);
+    if (QDir::isAbsolutePath(native) && QFileInfo(native).isDir())
+        dialog.setDirectory(native);
+    if (!ExecFileDialog(dialog))
+        return QString();
+    return ChosenPath(dialog.selectedFiles().first());
 }

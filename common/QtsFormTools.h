@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 // The application's title: caption of every message box that has none of its own.
@@ -19,11 +20,26 @@ enum MessageResult : int { mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 // the kind's icon in the label "MessageIcon" (none for Custom) and the chosen buttons, always
 // left to right Yes, No, OK, Cancel ("BtnYes", "BtnNo", "BtnOK", "BtnCancel"). Enter presses OK,
 // else Yes; Escape and the close box press Cancel, else No, else OK. An empty caption shows
-// ApplicationTitle.
-int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind,
-                      int buttons);
+// ApplicationTitle. Paragraphs wrap at a readable width, and the dialog is at least as wide as
+// its caption needs in a title bar.
+int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons,
+                      const QString& objectName = QStringLiteral("MessageDialog"));
 bool ConfirmDialog(const QString& message, const QString& caption);
 int ErrorDialog(const QString& message, const QString& caption);
 void ShowNotice(const QString& message);
-// Qt's folder dialog with the title; the chosen folder in native separators, empty on cancel.
-QString ChooseFolder(QWidget* owner, const QString& title);
+// Qt's folder dialog with the title, opened in `start` (a Windows path, through the drive table)
+// when that folder exists; the chosen folder as ChosenPath gives it, empty on cancel.
+QString ChooseFolder(QWidget* owner, const QString& title, const QString& start = QString());
+
+// File dialogs speak Windows paths, as every other path of the program does.
+// A file-open dialog of Qt's own (alike on every system, answerable like any modal window),
+// owned by `owner`. Building one costs time: the windows make theirs when first needed.
+QFileDialog* NewFileDialog(QWidget* owner, const QString& objectName, const QString& title);
+// Opens the dialog at a Windows path: in the folder it names through the drive table, with its
+// file name selected. A path that names no place on a drive is given as the file name itself.
+void PresetFileDialog(QFileDialog& dialog, const QString& windowsPath);
+// Shows the dialog modally; its file-name completion closes with it.
+bool ExecFileDialog(QFileDialog& dialog);
+// What a dialog chose, as the windows show it: inside a mapped drive the Windows path on that
+// drive ("C:\db\x.mdb"), elsewhere the native path.
+QString ChosenPath(const QString& native);

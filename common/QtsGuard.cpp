@@ -1,7 +1,5 @@
 #include "QtsGuard.h"
 
-#include <QMessageBox>
-
 #include "QtsFormTools.h"
 
 std::string ErrorBoxText(const std::string& message)
@@ -13,10 +11,9 @@ std::string ErrorBoxText(const std::string& message)
 
 void ShowErrorBox(const std::string& message)
 {
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle),
-                    QString::fromStdString(ErrorBoxText(message)), QMessageBox::Ok);
+    // The application's message dialog, so that the error box is sized like every other one.
     // The message is shown as it is: a name or path with "<" in it is not markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setObjectName("ErrorBox");
-    box.exec();
+    ShowMessageDialog(QString::fromStdString(ErrorBoxText(message)),
+                      QString::fromUtf8(ApplicationTitle), MessageKind::Error, mbOK,
+                      QStringLiteral("ErrorBox"));
 }

@@ -17,11 +17,13 @@
 #include <QMenu>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "ConfigFormAliasList.h"
 #include "QtsFormTools.h"
@@ -171,11 +173,20 @@ void TFormConfig::BuildControls()
     // Stored sizes are taken as they are, also below what the layouts would ask for.
     setMinimumSize(1, 1);
 
-    auto* client = new QWidget(this);
+    // Below the size at which everything fits, the panels keep their layout and the window
+    // clips them: the client area lies in a view without scroll bars.
+    auto* clip = new QScrollArea(this);
+    clip->setObjectName("ClientArea");
+    clip->setFrameShape(QFrame::NoFrame);
+    clip->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    clip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    clip->setWidgetResizable(true);
+    clip->setFocusPolicy(Qt::NoFocus);
+    setCentralWidget(clip);
+    auto* client = new QWidget(clip);
     auto* clientLayout = new QHBoxLayout(client);
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
-    setCentralWidget(client);
 
     Panel1 = new QWidget(client);
     Panel1->setObjectName("Panel1");
@@ -276,23 +287,12 @@ void TFormConfig::BuildControls()
 
     clientLayout->addWidget(Panel1, 1);
     clientLayout->addWidget(Panel2);
+    clip->setWidget(client);
 
     Status = new QStatusBar(this);
     Status->setObjectName("Status");
     Status->setMinimumHeight(19);
     setStatusBar(Status);
-
-    OpenDialog = new QFileDialog(this);
-    OpenDialog->setObjectName("OpenDialog");
-    OpenDialog->setWindowTitle("Find A File");
-    OpenDialog->setDefaultSuffix("mdb");
-    OpenDialog->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
-    QStringList filters;
-    for (const char* filter : FileFilters)
-        filters << filter;
-    OpenDialog->setNameFilters(filters);
 
     optionControls_ = {EditPath,
                        ChkExclusive,
@@ -337,43 +337,45 @@ QWidget* TFormConfig::BuildConnectionPage()
     EditConnect = Edit("EditConnect", page);
     BtnFindConnect = FindButton("BtnFindConnect", page);
 
-    // Columns: captions, first column of check boxes, second column, browse buttons.
-    auto grid = [&]() {
-        auto* g = new QGridLayout;
-        g->setHorizontalSpacing(6);
-        g->setVerticalSpacing(4);
-        g->setColumnMinimumWidth(0, 80);
-        g->setColumnStretch(2, 1);
-        layout->addLayout(g);
-        return g;
+    // One grid for the three sections, so that their edits line up. Columns: captions, first
+    // column of check boxes, second column, browse buttons.
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnMinimumWidth(0, 80);
+    grid->setColumnStretch(2, 1);
+    layout->addLayout(grid);
+    int row = 0;
+    auto heading = [&](const QString& text) {
+        if (row > 0)
+            grid->setRowMinimumHeight(row++, 10);
+        auto* section = new QVBoxLayout;
+        section->setSpacing(layout->spacing());
+        AddHeading(section, text, page);
+        grid->addLayout(section, row++, 0, 1, 4);
     };
 
-    AddHeading(layout, "Database File Options", page);
-    QGridLayout* file = grid();
-    file->addWidget(BuddyLabel("&Database File:", EditPath, page), 0, 0);
-    file->addWidget(EditPath, 0, 1, 1, 2);
-    file->addWidget(BtnFindPath, 0, 3);
-    file->addWidget(ChkExclusive, 1, 1);
-    file->addWidget(ChkLockEdits, 1, 2);
-    file->addWidget(ChkReadOnly, 2, 1);
-    file->addWidget(ChkSeparateWS, 2, 2);
-    layout->addSpacing(10);
+    heading("Database File Options");
+    grid->addWidget(BuddyLabel("&Database File:", EditPath, page), row, 0);
+    grid->addWidget(EditPath, row, 1, 1, 2);
+    grid->addWidget(BtnFindPath, row++, 3);
+    grid->addWidget(ChkExclusive, row, 1);
+    grid->addWidget(ChkLockEdits, row++, 2);
+    grid->addWidget(ChkReadOnly, row, 1);
+    grid->addWidget(ChkSeparateWS, row++, 2);
 
-    AddHeading(layout, "Security Options", page);
-    QGridLayout* security = grid();
-    security->addWidget(BuddyLabel("&System File:", EditSystemDb, page), 0, 0);
-    security->addWidget(EditSystemDb, 0, 1, 1, 2);
-    security->addWidget(BtnFindSystemDb, 0, 3);
-    security->addWidget(BuddyLabel("&Username:", EditUsername, page), 1, 0);
+    heading("Security Options");
+    grid->addWidget(BuddyLabel("&System File:", EditSystemDb, page), row, 0);
+    grid->addWidget(EditSystemDb, row, 1, 1, 2);
+    grid->addWidget(BtnFindSystemDb, row++, 3);
+    grid->addWidget(BuddyLabel("&Username:", EditUsername, page), row, 0);
     EditUsername->setFixedWidth(129);
-    security->addWidget(EditUsername, 1, 1, 1, 2, Qt::AlignLeft);
-    layout->addSpacing(10);
+    grid->addWidget(EditUsername, row++, 1, 1, 2, Qt::AlignLeft);
 
-    AddHeading(layout, "Direct Connection Options", page);
-    QGridLayout* direct = grid();
-    direct->addWidget(BuddyLabel("&Connect String:", EditConnect, page), 0, 0);
-    direct->addWidget(EditConnect, 0, 1, 1, 2);
-    direct->addWidget(BtnFindConnect, 0, 3);
+    heading("Direct Connection Options");
+    grid->addWidget(BuddyLabel("&Connect String:", EditConnect, page), row, 0);
+    grid->addWidget(EditConnect, row, 1, 1, 2);
+    grid->addWidget(BtnFindConnect, row++, 3);
     layout->addStretch(1);
 
     SetHint(EditPath,
@@ -635,8 +637,12 @@ void TFormConfig::ConnectHandlers()
         connect(edit, &QLineEdit::textChanged, this, [this] { Guarded([&] { MakeDirty(); }); });
     connect(EditPath, &QLineEdit::textChanged, this,
             [this] { Guarded([&] { EditPathChange(); }); });
-    connect(EditConnect, &QLineEdit::textChanged, this,
-            [this] { Guarded([&] { EditConnectChange(); }); });
+    connect(EditConnect, &QLineEdit::textChanged, this, [this] {
+        connectSelection_ = {};
+        Guarded([&] { EditConnectChange(); });
+    });
+    EditConnect->installEventFilter(this);
+    LstAliases->installEventFilter(this);
     for (QPushButton* button : {BtnFindPath, BtnFindSystemDb, BtnFindConnect})
         connect(button, &QPushButton::clicked, this,
                 [this, button] { Guarded([&] { BtnFindClick(button); }); });
@@ -692,21 +698,30 @@ void TFormConfig::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (!placedOnScreen_) {
-        // The frame is known only now: place the window again so that the outer bounds match.
         placedOnScreen_ = true;
         SetOuterBounds(outerBounds_);
+        // The window manager tells the frame only once it has decorated the window: watch the
+        // native window until then.
+        if (QWindow* native = windowHandle())
+            native->installEventFilter(this);
     }
+}
+
+void TFormConfig::FrameMayBeKnown()
+{
+    if (frameKnown_ || !windowHandle() || windowHandle()->frameMargins().isNull())
+        return;
+    // Until now the client area stood where the outer bounds belong; put the frame there.
+    frameKnown_ = true;
+    windowHandle()->removeEventFilter(this);
+    SetOuterBounds(outerBounds_);
 }
 
 void TFormConfig::SetOuterBounds(const QRect& bounds)
 {
     outerBounds_ = bounds;
-    const QRect frame = frameGeometry();
-    const QRect inner = geometry();
-    const int frameWidth = frame.width() - inner.width();
-    const int frameHeight = frame.height() - inner.height();
-    move(bounds.topLeft());
-    resize(bounds.width() - frameWidth, bounds.height() - frameHeight);
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    setGeometry(bounds.marginsRemoved(frame));
 }
 
 QRect TFormConfig::OuterBounds() const
@@ -761,12 +776,31 @@ bool TFormConfig::event(QEvent* event)
     // when the pointer leaves a control inside another one that has a hint.
     if (event->type() == QEvent::StatusTip)
         return true;
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        FrameMayBeKnown();
     return QMainWindow::event(event);
 }
 
 bool TFormConfig::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (watched == windowHandle() && type == QEvent::Expose)
+        FrameMayBeKnown();
+    // Shift+F10 opens the list's pop-up menu, as the Menu key and a right click do.
+    if (watched == LstAliases && type == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            QTreeWidgetItem* item = LstAliases->currentItem();
+            const QPoint at =
+                item ? LstAliases->visualItemRect(item).bottomLeft() + QPoint(8, 0) : QPoint();
+            Menu->popup(LstAliases->viewport()->mapToGlobal(at));
+            return true;
+        }
+    }
+    // The edit drops its selection when a button takes the focus: keep what the person had
+    // selected for the connect string's "...".
+    if (watched == EditConnect && type == QEvent::FocusOut)
+        connectSelection_ = {EditConnect->selectionStart(), EditConnect->selectionLength()};
     if ((type == QEvent::Enter || type == QEvent::Leave) && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         if (widget->window() == this) {
@@ -955,19 +989,36 @@ void TFormConfig::BtnFindClick(QPushButton* sender)
         filterIndex = 3;
     }
     const bool viaClipboard = edit == EditConnect;
-    OpenDialog->selectNameFilter(FileFilters[filterIndex - 1]);
-    OpenDialog->selectFile(viaClipboard ? QString() : edit->text());
-    if (OpenDialog->exec() != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())
+    QFileDialog& dialog = FileDialog();
+    dialog.selectNameFilter(FileFilters[filterIndex - 1]);
+    PresetFileDialog(dialog, viaClipboard ? QString() : edit->text());
+    if (!ExecFileDialog(dialog))
         return;
-    const QString chosen = QDir::toNativeSeparators(OpenDialog->selectedFiles().first());
+    const QString chosen = ChosenPath(dialog.selectedFiles().first());
     if (!viaClipboard) {
         edit->setText(chosen);
         return;
     }
     // The connect string takes the path through the clipboard: pasting replaces the selected
-    // part of the string or inserts at the caret. The clipboard keeps the path afterwards.
+    // part of the string or inserts at the caret, as they were when the focus left the edit.
+    // The clipboard keeps the path afterwards.
+    if (!EditConnect->hasFocus() && connectSelection_.second > 0)
+        EditConnect->setSelection(connectSelection_.first, connectSelection_.second);
     QApplication::clipboard()->setText(chosen);
     edit->paste();
+}
+
+QFileDialog& TFormConfig::FileDialog()
+{
+    if (!OpenDialog) {
+        OpenDialog = NewFileDialog(this, "OpenDialog", "Find A File");
+        OpenDialog->setDefaultSuffix("mdb");
+        QStringList filters;
+        for (const char* filter : FileFilters)
+            filters << filter;
+        OpenDialog->setNameFilters(filters);
+    }
+    return *OpenDialog;
 }
 
 bool TFormConfig::ApplyPending()

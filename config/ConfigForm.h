@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QRect>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "AliasStore.h"
@@ -48,6 +49,7 @@ public:
     QPushButton* BtnCancel = nullptr;
     QPushButton* BtnApply = nullptr;
     QStatusBar* Status = nullptr;
+    // The file dialog of the three "..." buttons, made when first needed.
     QFileDialog* OpenDialog = nullptr;
 
     QLineEdit* EditPath = nullptr;
@@ -133,6 +135,7 @@ private:
     void ConnectHandlers();
     void SetTabOrder();
 
+    QFileDialog& FileDialog();
     QTreeWidgetItem* SelectedItem() const;
     AliasSettings SettingsFromControls() const;
     void ShowSettings(const AliasSettings& settings);
@@ -144,6 +147,8 @@ private:
     // Places the window so that its outer bounds, frame included, are `bounds`.
     void SetOuterBounds(const QRect& bounds);
     QRect OuterBounds() const;
+    // Places the window again once the window manager has told the size of its frame.
+    void FrameMayBeKnown();
     // The hint of the nearest widget, starting at `widget`, that has one.
     QString HintOf(QWidget* widget) const;
 
@@ -153,5 +158,8 @@ private:
     bool dirty_ = false;
     QRect outerBounds_{DesignLeft, DesignTop, DesignWidth, DesignHeight};
     bool placedOnScreen_ = false;
+    bool frameKnown_ = false;
     QString currentHint_;
+    // Start and length of the connect string's selection when the edit last lost the focus.
+    std::pair<int, int> connectSelection_{-1, 0};
 };

@@ -20,7 +20,48 @@ QWidget* TAliasNameDelegate::createEditor(QWidget* parent, const QStyleOptionVie
 {
     if (index.column() != 0)
         return nullptr;
-    return QStyledItemDelegate::createEditor(parent, option, index);
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    // An edit field on the name, not a bare box over the cell.
+    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        edit->setFrame(true);
+        edit->setAutoFillBackground(true);
+    }
+    editing_ = index;
+    list_.viewport()->update();
+    return editor;
+}
+
+void TAliasNameDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const
+{
+    editing_ = QPersistentModelIndex();
+    list_.viewport()->update();
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void TAliasNameDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                              const QModelIndex& index) const
+{
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    // The framed field is taller than a row: it stands centred on the row it edits.
+    QRect bounds = editor->geometry();
+    const int height = std::max(bounds.height(), editor->sizeHint().height());
+    bounds.setTop(bounds.center().y() - height / 2);
+    bounds.setHeight(height);
+    editor->setGeometry(bounds);
+}
+
+void TAliasNameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const
+{
+    // While a name is edited only the edit field stands out: the rest of its row is not
+    // highlighted.
+    if (index.column() != 0 && editing_.isValid() && editing_.row() == index.row()) {
+        QStyleOptionViewItem plain(option);
+        plain.state &= ~QStyle::State_Selected;
+        QStyledItemDelegate::paint(painter, plain, index);
+        return;
+    }
+    QStyledItemDelegate::paint(painter, option, index);
 }
 
 void TAliasNameDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,

@@ -34,9 +34,16 @@ public:
                           const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
 
 private:
     QTreeWidget& list_;
     EditedHandler edited_;
     NamedHandler named_;
+    // The name being edited, while its editor is open.
+    mutable QPersistentModelIndex editing_;
 };

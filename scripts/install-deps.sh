@@ -5,7 +5,8 @@
 #   32-bit programs in a 64-bit prefix (wine64 with wine32 from the i386 architecture).
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-dejavu-core clang-format)
+          libbenchmark-dev fonts-dejavu-core clang-format
+          xvfb openbox xdotool x11-utils)
 windows=0
 if [ "${1:-}" = "--windows" ]; then
   windows=1

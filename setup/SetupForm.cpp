@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -202,9 +203,14 @@ void TFormSetup::BtnOkClick()
 {
     const int index = Pages->currentIndex();
     if (index < Pages->count() - 1) {
-        // The next page in page order, also while its tab is hidden.
+        // The next page in page order, also while its tab is hidden. A focus left on the page
+        // that goes out of sight stays with Next, so that Enter walks on to Setup.
+        QWidget* left = Pages->currentWidget();
+        const bool focusLeaves = focusWidget() && left->isAncestorOf(focusWidget());
         Pages->setCurrentIndex(index + 1);
         PagesChange();
+        if (focusLeaves)
+            BtnNext->setFocus(Qt::OtherFocusReason);
         return;
     }
 
@@ -229,13 +235,42 @@ void TFormSetup::BtnOkClick()
     BtnNext->setText(QStringLiteral("&Redo"));
 }
 
+QFileDialog& TFormSetup::OriginalDialog()
+{
+    if (!DlgOpenOriginal) {
+        DlgOpenOriginal =
+            NewFileDialog(this, QStringLiteral("DlgOpenOriginal"), QStringLiteral("Choose a File"));
+        // The descriptions alone are shown, the patterns stay behind them.
+        DlgOpenOriginal->setOption(QFileDialog::HideNameFilterDetails);
+        DlgOpenOriginal->setNameFilters(
+            {QStringLiteral("DCU Files (*.dcu)"), QStringLiteral("DCL Files (*.dcl)"),
+             QStringLiteral("DPL Files (*.dpl)"), QStringLiteral("DCP Files (*.dcp)"),
+             QStringLiteral("OBJ Files (*.obj)")});
+        DlgOpenOriginal->setDefaultSuffix(QStringLiteral("dcu"));
+    }
+    return *DlgOpenOriginal;
+}
+
+QFileDialog& TFormSetup::ComplibDialog()
+{
+    if (!DlgOpenComplib) {
+        DlgOpenComplib = NewFileDialog(this, QStringLiteral("DlgOpenComplib"),
+                                       QStringLiteral("Select Component Library"));
+        DlgOpenComplib->setNameFilters(
+            {QStringLiteral("Component Library (*.dcl)"), QStringLiteral("All Files (*.*)")});
+        DlgOpenComplib->setDefaultSuffix(QStringLiteral("dcl"));
+    }
+    return *DlgOpenComplib;
+}
+
 void TFormSetup::BtnOriginalDlgClick()
 {
-    if (DlgOpenOriginal->exec() != QDialog::Accepted || DlgOpenOriginal->selectedFiles().isEmpty())
+    QFileDialog& dialog = OriginalDialog();
+    if (!ExecFileDialog(dialog))
         return;
     // A new last line: after a final line break the path fills the line that break began, so
     // that no empty entry comes between.
-    const QString path = QDir::toNativeSeparators(DlgOpenOriginal->selectedFiles().first());
+    const QString path = ChosenPath(dialog.selectedFiles().first());
     const QString text = MemoOriginal->toPlainText();
     QTextCursor cursor(MemoOriginal->document());
     cursor.movePosition(QTextCursor::End);
@@ -245,19 +280,18 @@ void TFormSetup::BtnOriginalDlgClick()
 
 void TFormSetup::BtnPatchedDlgClick()
 {
-    const QString folder = ChooseFolder(this, QStringLiteral("Choose Destination Folder"));
+    const QString folder =
+        ChooseFolder(this, QStringLiteral("Choose Destination Folder"), EditPatched->text());
     if (!folder.isEmpty())
         EditPatched->setText(folder);
 }
 
 void TFormSetup::BtnComplibClick()
 {
-    DlgOpenComplib->selectFile(EditComplib->text());
-    if (DlgOpenComplib->exec() != QDialog::Accepted)
-        return;
-    const QStringList chosen = DlgOpenComplib->selectedFiles();
-    if (!chosen.isEmpty())
-        EditComplib->setText(QDir::toNativeSeparators(chosen.first()));
+    QFileDialog& dialog = ComplibDialog();
+    PresetFileDialog(dialog, EditComplib->text());
+    if (ExecFileDialog(dialog))
+        EditComplib->setText(ChosenPath(dialog.selectedFiles().first()));
 }
 
 void TFormSetup::LblWebClick()
@@ -379,6 +413,31 @@ void TFormSetup::keyPressEvent(QKeyEvent* event)
         break;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool TFormSetup::focusNextPrevChild(bool next)
+{
+    std::vector<QWidget*> stops = {BtnCancel, Pages->tabBar()};
+    for (const auto& [page, controls] : tabStops_)
+        if (page == Pages->currentWidget())
+            for (QWidget* control : controls)
+                if (control->isVisible() && control->isEnabled())
+                    stops.push_back(control);
+    stops.push_back(BtnNext);
+
+    // The stop that holds the focus, also when the focus is inside it (a field's viewport).
+    const QWidget* focus = focusWidget();
+    auto current = std::find_if(stops.begin(), stops.end(), [focus](const QWidget* stop) {
+        return focus && (stop == focus || stop->isAncestorOf(focus));
+    });
+    std::ptrdiff_t index = current == stops.end() ? -1 : current - stops.begin();
+    const auto count = static_cast<std::ptrdiff_t>(stops.size());
+    if (index < 0)
+        index = next ? count - 1 : 0;
+    index = (index + (next ? 1 : count - 1)) % count;
+    stops[static_cast<std::size_t>(index)]->setFocus(next ? Qt::TabFocusReason
+                                                          : Qt::BacktabFocusReason);
+    return true;
 }
 
 bool TFormSetup::eventFilter(QObject* watched, QEvent* event)

@@ -6,6 +6,8 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "EnvironmentProfile.h"
 #include "SetupFields.h"
@@ -136,12 +138,15 @@ public:
     QLabel* Label3 = nullptr;
     QPlainTextEdit* MemoProgress = nullptr;
 
-    // File dialogs (not the platform's own, so that they behave alike everywhere).
+    // File dialogs (not the platform's own, so that they behave alike everywhere), made when
+    // first needed.
     QFileDialog* DlgOpenOriginal = nullptr;
     QFileDialog* DlgOpenComplib = nullptr;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab and Shift+Tab: "Exit", the page tabs, the controls of the shown page, "&Next".
+    bool focusNextPrevChild(bool next) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -151,7 +156,8 @@ private:
     QWidget* CreateDesignEnvPage();
     QWidget* CreateDesignToolsPage();
     QWidget* CreateProgressPage();
-    void CreateDialogs();
+    QFileDialog& OriginalDialog();
+    QFileDialog& ComplibDialog();
     void SetTabOrder();
     void ConnectHandlers();
     // Hands the controls' fields to an operation that fills them, and shows the result.
@@ -159,6 +165,8 @@ private:
     bool FocusInMemo() const;
     QRadioButton* VersionRadio(Environment environment) const;
 
+    // The controls of each page in their tab order.
+    std::vector<std::pair<QWidget*, std::vector<QWidget*>>> tabStops_;
     EnvironmentProfile profile_;
     // The seven environment buttons in catalogue order.
     std::array<QRadioButton*, 7> versionRadios_{};

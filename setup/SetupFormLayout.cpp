@@ -1,7 +1,6 @@
 // The controls of the setup wizard: five pages, their texts, initial states and tab order.
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,6 +9,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionTab>
+#include <QStylePainter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -97,11 +99,45 @@ QButtonGroup* NewGroup(QWidget* parent, std::initializer_list<QRadioButton*> but
     return group;
 }
 
+// The wizard's tab row. Next may show a page whose tab is still hidden; the toolkit would then
+// draw that hidden tab as a sliver at the row's start. Only visible tabs are drawn here, the
+// selected one last, as it overlaps its neighbours.
+class WizardTabBar : public QTabBar
+{
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        const auto drawTab = [&](int index) {
+            QStyleOptionTab option;
+            initStyleOption(&option, index);
+            painter.drawControl(QStyle::CE_TabBarTab, option);
+        };
+        for (int index = 0; index < count(); ++index)
+            if (isTabVisible(index) && index != currentIndex())
+                drawTab(index);
+        if (currentIndex() >= 0 && isTabVisible(currentIndex()))
+            drawTab(currentIndex());
+    }
+};
+
+class WizardPages : public QTabWidget
+{
+public:
+    explicit WizardPages(QWidget* parent) : QTabWidget(parent)
+    {
+        setTabBar(new WizardTabBar(this));
+    }
+};
+
 } // namespace
 
 void TFormSetup::CreateControls()
 {
-    Pages = Named(new QTabWidget(this), "Pages");
+    Pages = Named(new WizardPages(this), "Pages");
     Pages->setUsesScrollButtons(false);
     Pages->addTab(CreateCompilerPage(), QStringLiteral("Compiler"));
     Pages->addTab(CreateCompilePage(), QStringLiteral("BDE Interface"));
@@ -125,7 +161,6 @@ void TFormSetup::CreateControls()
     layout->addWidget(Pages, 1);
     layout->addLayout(buttons);
 
-    CreateDialogs();
     SetTabOrder();
 }
 
@@ -436,68 +471,19 @@ QWidget* TFormSetup::CreateProgressPage()
     return page;
 }
 
-void TFormSetup::CreateDialogs()
-{
-    // Qt's own dialogs rather than the platform's: the same on every system, and answerable
-    // like any other modal window.
-    DlgOpenOriginal = Named(new QFileDialog(this), "DlgOpenOriginal");
-    DlgOpenOriginal->setOption(QFileDialog::DontUseNativeDialog);
-    DlgOpenOriginal->setWindowTitle(QStringLiteral("Choose a File"));
-    DlgOpenOriginal->setFileMode(QFileDialog::ExistingFile);
-    DlgOpenOriginal->setAcceptMode(QFileDialog::AcceptOpen);
-    // The descriptions alone are shown, the patterns stay behind them.
-    DlgOpenOriginal->setOption(QFileDialog::HideNameFilterDetails);
-    DlgOpenOriginal->setNameFilters(
-        {QStringLiteral("DCU Files (*.dcu)"), QStringLiteral("DCL Files (*.dcl)"),
-         QStringLiteral("DPL Files (*.dpl)"), QStringLiteral("DCP Files (*.dcp)"),
-         QStringLiteral("OBJ Files (*.obj)")});
-    DlgOpenOriginal->setDefaultSuffix(QStringLiteral("dcu"));
-
-    DlgOpenComplib = Named(new QFileDialog(this), "DlgOpenComplib");
-    DlgOpenComplib->setOption(QFileDialog::DontUseNativeDialog);
-    DlgOpenComplib->setWindowTitle(QStringLiteral("Select Component Library"));
-    DlgOpenComplib->setFileMode(QFileDialog::ExistingFile);
-    DlgOpenComplib->setAcceptMode(QFileDialog::AcceptOpen);
-    DlgOpenComplib->setNameFilters(
-        {QStringLiteral("Component Library (*.dcl)"), QStringLiteral("All Files (*.*)")});
-    DlgOpenComplib->setDefaultSuffix(QStringLiteral("dcl"));
-}
-
 void TFormSetup::SetTabOrder()
 {
-    // Window: Exit, the pages, Next. Within each page the order of its controls.
-    const std::initializer_list<QWidget*> order = {BtnCancel,
-                                                   Pages,
-                                                   RadDelphi20,
-                                                   RadDelphi30,
-                                                   RadDelphi40,
-                                                   RadDelphi50,
-                                                   RadCPP10,
-                                                   RadCPP30,
-                                                   RadCPP40,
-                                                   ChkGenerate,
-                                                   MemoOriginal,
-                                                   BtnOriginalDlg,
-                                                   EditPatched,
-                                                   BtnPatchedDlg,
-                                                   EditLibraryPath,
-                                                   EditComplib,
-                                                   BtnComplib,
-                                                   ChkInstallDesign,
-                                                   ChkRemoveDesign,
-                                                   ChkSkipDesign,
-                                                   ChkInstallDemo,
-                                                   EditExplorerPath,
-                                                   EditQueryBuilderPath,
-                                                   ChkInstallTools,
-                                                   ChkRemoveTools,
-                                                   ChkSkipTools,
-                                                   MemoProgress,
-                                                   BtnNext};
-    QWidget* previous = nullptr;
-    for (QWidget* widget : order) {
-        if (previous)
-            setTabOrder(previous, widget);
-        previous = widget;
-    }
+    // Each page's controls in their tab order; the window's own stops (Exit, the page tabs,
+    // Next) stand around them (focusNextPrevChild).
+    tabStops_ = {
+        {TabCompiler,
+         {RadDelphi20, RadDelphi30, RadDelphi40, RadDelphi50, RadCPP10, RadCPP30, RadCPP40}},
+        {TabCompile, {ChkGenerate, MemoOriginal, BtnOriginalDlg, EditPatched, BtnPatchedDlg}},
+        {TabDesignEnv,
+         {EditLibraryPath, EditComplib, BtnComplib, ChkInstallDesign, ChkRemoveDesign,
+          ChkSkipDesign, ChkInstallDemo}},
+        {TabDesignTools,
+         {EditExplorerPath, EditQueryBuilderPath, ChkInstallTools, ChkRemoveTools, ChkSkipTools}},
+        {TabProgress, {MemoProgress}},
+    };
 }

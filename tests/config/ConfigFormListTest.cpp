@@ -1,5 +1,8 @@
 // The alias list: its order, and creating, renaming, deleting and re-reading aliases through
 // its pop-up menu and in-place name editing.
+#include <QHeaderView>
+#include <algorithm>
+
 #include "ConfigFormAliasList.h"
 #include "ConfigFormTestFixture.h"
 
@@ -19,6 +22,39 @@ TEST_F(UsingTheListMenu, DeleteAndRenameNeedASelectedAlias)
         EXPECT_TRUE(window.ItmRefresh->isEnabled());
         window.Menu->close();
     }
+}
+
+TEST_F(UsingTheListMenu, ShiftF10OpensTheMenuAndTheNameEditorIsAFieldOnTheNameAlone)
+{
+    Seed("Sales", {{"Path", "C:\\db\\sales.mdb"}});
+    TFormConfig& window = OpenWindow();
+    Select("Sales");
+    window.LstAliases->setFocus();
+    QTest::keyClick(window.LstAliases, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.Menu));
+    window.Menu->hide();
+
+    ChooseFromMenu(window.ItmRename);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return NameEditor() != nullptr; }));
+    QLineEdit* editor = NameEditor();
+    EXPECT_TRUE(editor->hasFrame());
+    EXPECT_GE(editor->height(), editor->sizeHint().height());
+    EXPECT_LE(editor->geometry().right(), window.LstAliases->header()->sectionPosition(1));
+    // Only the field stands out: the Path cell of the row is not highlighted meanwhile.
+    const QModelIndex path = window.LstAliases->model()->index(0, 1);
+    const QRect cell = window.LstAliases->visualRect(path);
+    // A point of the cell beside its text, within sight.
+    const QPoint beside(std::min(cell.right(), window.LstAliases->viewport()->width() - 1) - 3,
+                        cell.center().y());
+    const QImage shot = window.LstAliases->viewport()->grab().toImage();
+    const QColor highlight = window.LstAliases->palette().color(QPalette::Highlight);
+    ASSERT_TRUE(shot.rect().contains(beside));
+    EXPECT_NE(shot.pixelColor(beside), highlight);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    // Afterwards the whole row is highlighted again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return NameEditor() == nullptr; }));
+    QTest::qWait(20);
+    EXPECT_EQ(window.LstAliases->viewport()->grab().toImage().pixelColor(beside), highlight);
 }
 
 using CreatingAnAlias = AliasWindowTest;

@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "ConfigFormTestFixture.h"
 
@@ -246,15 +247,32 @@ TEST_F(EditingAnAlias, ASaveThatCannotReachTheRegistryIsReportedAndStaysPending)
     EXPECT_FALSE(KeyExists("Broken"));
 }
 
-TEST_F(EditingAnAlias, TheConnectStringBrowseReplacesTheSelectedPartThroughTheClipboard)
+// Answers the file dialog by typing `name` into its file name field and pressing Enter; records
+// the folder and the name it opened with in `opened`.
+std::function<void(QWidget&)> TypeIntoFileDialog(const QString& name, QString* opened = nullptr)
 {
-    QTemporaryDir folder;
-    const QString file = folder.filePath("people.dbf");
-    QFile(file).open(QIODevice::WriteOnly);
+    return [name, opened](QWidget& dialog) {
+        auto* chooser = qobject_cast<QFileDialog*>(&dialog);
+        ASSERT_NE(chooser, nullptr);
+        auto* edit = chooser->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(edit, nullptr);
+        if (opened)
+            *opened = QFileInfo(chooser->directory().absolutePath()).canonicalFilePath() + " | " +
+                      edit->text();
+        if (!name.isNull())
+            edit->setText(name);
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+}
+
+TEST_F(EditingAnAlias, TheConnectStringBrowseReplacesTheSelectionTheButtonTookTheFocusFrom)
+{
+    environment.WriteFile("C:\\data\\people.dbf", "");
     Seed("Ext", {{"Connect", "dBASE IV;DATABASE=old;"}});
     TFormConfig& window = OpenWindow();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     Select("Ext");
-    window.EditConnect->setSelection(18, 3);
 
     QString filter;
     AnswerModal([&](QWidget& dialog) {
@@ -262,21 +280,67 @@ TEST_F(EditingAnAlias, TheConnectStringBrowseReplacesTheSelectedPartThroughTheCl
         ASSERT_NE(chooser, nullptr);
         filter = chooser->selectedNameFilter() + " of " + chooser->nameFilters().join('|') +
                  ", default " + chooser->defaultSuffix();
-        auto* name = chooser->findChild<QLineEdit*>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        name->setText(file);
-        QTest::keyClick(name, Qt::Key_Return);
+        chooser->setDirectory(QString::fromStdString(environment.DriveFolder('c') + "/data"));
+        TypeIntoFileDialog("people.dbf")(dialog);
     });
-    Click(window.BtnFindConnect);
+    // The person selects "old" in the edit, then clicks "...", which takes the focus.
+    window.EditConnect->setFocus();
+    window.EditConnect->setSelection(18, 3);
+    QTest::mouseClick(window.BtnFindConnect, Qt::LeftButton);
 
     ASSERT_EQ(modals.size(), 1u);
     EXPECT_EQ(modals[0].title, "Find A File");
     EXPECT_EQ(filter,
               "dBase Files (*.dbf) of Jet Database Files (*.mdb)|Jet System Files "
               "(*.mdw)|dBase Files (*.dbf)|Paradox Files (*.db)|All Files (*.*), default mdb");
-    EXPECT_EQ(window.EditConnect->text(), "dBASE IV;DATABASE=" + file + ";");
-    EXPECT_EQ(QApplication::clipboard()->text(), file);
+    EXPECT_EQ(window.EditConnect->text(), "dBASE IV;DATABASE=C:\\data\\people.dbf;");
+    EXPECT_EQ(QApplication::clipboard()->text(), "C:\\data\\people.dbf");
     EXPECT_TRUE(window.BtnApply->isEnabled());
+
+    // Without a selection the path goes in at the caret where the person left it.
+    modals.clear();
+    AnswerModal(TypeIntoFileDialog(QString()));
+    window.EditConnect->setText("ODBC;DSN=x");
+    window.EditConnect->setFocus();
+    window.EditConnect->setCursorPosition(5);
+    QTest::mouseClick(window.BtnFindConnect, Qt::LeftButton);
+    EXPECT_EQ(window.EditConnect->text(), "ODBC;C:\\data\\people.dbfDSN=x");
+}
+
+TEST_F(EditingAnAlias, TheFileDialogsOpenAtTheWindowsPathAndGiveBackWindowsPaths)
+{
+    environment.WriteFile("C:\\db\\beta.mdb", "");
+    environment.WriteFile("C:\\db\\other.mdb", "");
+    const QString outside = QString::fromStdString(environment.Root() + "/outside/system.mdw");
+    QDir().mkpath(QFileInfo(outside).path());
+    QFile(outside).open(QIODevice::WriteOnly);
+    Seed("Sales", {{"Path", "C:\\db\\beta.mdb"}, {"SystemDb", "C:\\db\\none.mdw"}});
+    TFormConfig& window = OpenWindow();
+    // No file dialog is made before one is needed.
+    EXPECT_EQ(window.OpenDialog, nullptr);
+    EXPECT_TRUE(window.findChildren<QFileDialog*>().isEmpty());
+    Select("Sales");
+    const QString c = QString::fromStdString(environment.DriveFolder('c'));
+
+    // The stored path as it stands: Enter accepts the file of drive C: it names.
+    QString opened;
+    AnswerModal(TypeIntoFileDialog(QString(), &opened));
+    Click(window.BtnFindPath);
+    EXPECT_EQ(opened, QFileInfo(c + "/db").canonicalFilePath() + " | beta.mdb");
+    EXPECT_EQ(window.EditPath->text(), "C:\\db\\beta.mdb");
+    EXPECT_FALSE(window.BtnApply->isEnabled());
+
+    AnswerModal(TypeIntoFileDialog("other.mdb"));
+    Click(window.BtnFindPath);
+    EXPECT_EQ(window.EditPath->text(), "C:\\db\\other.mdb");
+
+    // A file that is not there opens its folder with its name; a choice outside every drive
+    // comes back native.
+    AnswerModal(TypeIntoFileDialog(outside, &opened));
+    Click(window.BtnFindSystemDb);
+    EXPECT_EQ(opened, QFileInfo(c + "/db").canonicalFilePath() + " | none.mdw");
+    EXPECT_EQ(window.EditSystemDb->text(), QDir::toNativeSeparators(outside));
+    EXPECT_EQ(modals.size(), 3u);
 }
 
 using ClosingTheWindow = AliasWindowTest;
@@ -378,4 +442,60 @@ TEST_F(OpeningTheWindow, EveryTextFitsAtTheDesignSize)
                 << control->property("text").toString().toStdString();
         }
     }
+}
+
+TEST_F(ClosingTheWindow, NoFileDialogSettingsAreLeftInTheConfigurationFolder)
+{
+    const QDir configuration(QString::fromLocal8Bit(std::getenv("XDG_CONFIG_HOME")));
+    ASSERT_TRUE(configuration.exists());
+    const QString settings = configuration.filePath("QtProject.conf");
+
+    OpenWindow();
+    form->close();
+    form.reset();
+    EXPECT_FALSE(QFile::exists(settings));
+
+    environment.WriteFile("C:\\db\\beta.mdb", "");
+    Seed("Sales", {{"Path", "C:\\db\\beta.mdb"}});
+    TFormConfig& window = OpenWindow();
+    Select("Sales");
+    AnswerModal(TypeIntoFileDialog(QString()));
+    Click(window.BtnFindPath);
+    ASSERT_EQ(modals.size(), 1u);
+    window.close();
+    form.reset();
+    EXPECT_FALSE(QFile::exists(settings));
+    EXPECT_EQ(configuration.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList());
+}
+
+TEST_F(OpeningTheWindow, ASmallWindowClipsItsPanelsInsteadOfSqueezingThem)
+{
+    TFormConfig& window = OpenWindow();
+    QWidget* page = window.EditPath->parentWidget();
+    // Pairs of controls that cover each other.
+    const auto overlaps = [&] {
+        QStringList found;
+        const QList<QWidget*> shown = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (int i = 0; i < shown.size(); ++i)
+            for (int j = i + 1; j < shown.size(); ++j)
+                if (shown[i]->isVisible() && shown[j]->isVisible() &&
+                    shown[i]->geometry().intersects(shown[j]->geometry()))
+                    found << shown[i]->objectName() + "/" + shown[j]->objectName() + "/" +
+                                 shown[i]->property("text").toString();
+        if (window.Panel1->geometry().intersects(window.Panel2->geometry()))
+            found << "Panel1/Panel2";
+        return found;
+    };
+    EXPECT_EQ(overlaps(), QStringList());
+    // The three edits of the page start at one line.
+    EXPECT_EQ(window.EditSystemDb->x(), window.EditPath->x());
+    EXPECT_EQ(window.EditConnect->x(), window.EditPath->x());
+    EXPECT_EQ(window.EditUsername->x(), window.EditPath->x());
+
+    window.resize(240, 160);
+    QApplication::processEvents();
+    EXPECT_EQ(window.size(), QSize(240, 160));
+    EXPECT_EQ(overlaps(), QStringList());
+    EXPECT_EQ(window.Panel2->width(), 392);
 }

@@ -241,3 +241,13 @@ private:
     QTimer modalTimer_;
     std::function<void(QWidget&)> modalAnswer_;
 };
+
+inline void PrintTo(const QRect& r, std::ostream* out)
+{
+    *out << r.x() << ", " << r.y() << ", " << r.width() << " x " << r.height();
+}
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}

@@ -3,11 +3,16 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QRadioButton>
 #include <QTest>
 #include <QUrl>
+#include <cstdlib>
 #include <filesystem>
+
+#include "FileSystem.h"
 
 #include "SetupFormTestSupport.h"
 
@@ -284,8 +289,8 @@ TEST_F(SetupWindowTest, ChoosersFillTheirFieldsAndCancellingChangesNothing)
     window.BtnComplib->click();
 
     EXPECT_EQ(LinesOf(window.MemoOriginal), (std::vector<std::string>{"C:\\first.dcu", file}));
-    EXPECT_EQ(TextOf(window.EditPatched),
-              std::filesystem::path(folder).lexically_normal().string());
+    // Drive C:'s own folder is the drive's root.
+    EXPECT_EQ(TextOf(window.EditPatched), "C:\\");
     EXPECT_EQ(preset, "(not applicable)");
     EXPECT_EQ(TextOf(window.EditComplib), file);
     std::vector<std::string> titles;
@@ -294,6 +299,70 @@ TEST_F(SetupWindowTest, ChoosersFillTheirFieldsAndCancellingChangesNothing)
     EXPECT_EQ(titles, (std::vector<std::string>{"Choose a File", "Choose Destination Folder",
                                                 "Choose a File", "Choose Destination Folder",
                                                 "Select Component Library"}));
+}
+
+// Answers a file dialog as a person does: the name typed into its field, then Enter.
+void TypeAndEnter(QWidget& dialog, const QString& name)
+{
+    auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    // Typed into the focused field: the name replaces the file selected in the list.
+    QApplication::setActiveWindow(&dialog);
+    edit->setFocus();
+    edit->setText(name);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+TEST_F(SetupWindowTest, DialogsOpenAtTheFieldsWindowsPathsAndGiveBackWindowsPaths)
+{
+    TFormSetup& window = Open("Delphi 2");
+    // No file dialog is made before one is needed.
+    EXPECT_EQ(window.DlgOpenOriginal, nullptr);
+    EXPECT_EQ(window.DlgOpenComplib, nullptr);
+    EXPECT_TRUE(window.findChildren<QFileDialog*>().isEmpty());
+    for (const char* file : {"C:\\Lib\\CmpLib32.dcl", "C:\\Lib\\Other.dcl", "C:\\Out\\x"})
+        environment.WriteFile(file, "");
+    window.EditComplib->setText("C:\\Lib\\CmpLib32.dcl");
+    window.EditPatched->setText("C:\\Out");
+    window.MemoOriginal->clear();
+
+    std::vector<std::string> opened;
+    const auto record = [&](QWidget& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        ASSERT_NE(files, nullptr);
+        const QString folder = QFileInfo(files->directory().absolutePath()).canonicalFilePath();
+        const QString drive = QString::fromStdString(environment.DriveFolder('c'));
+        opened.push_back(folder.mid(QFileInfo(drive).canonicalFilePath().size()).toStdString() +
+                         " | " +
+                         files->findChild<QLineEdit*>("fileNameEdit")->text().toStdString());
+    };
+    dialogs.script = {[&](QWidget& dialog) {
+                          record(dialog);
+                          TypeAndEnter(dialog, "Other.dcl");
+                      },
+                      [&](QWidget& dialog) {
+                          record(dialog);
+                          static_cast<QDialog&>(dialog).accept();
+                      },
+                      [&](QWidget& dialog) {
+                          TypeAndEnter(dialog, QString::fromStdString(FileSystem::NativePath(
+                                                   "C:\\Lib\\CmpLib32.dcl")));
+                      }};
+    window.BtnComplib->click();
+    window.BtnPatchedDlg->click();
+    window.BtnOriginalDlg->click();
+
+    EXPECT_EQ(opened, (std::vector<std::string>{"/Lib | CmpLib32.dcl", "/Out | "}));
+    EXPECT_EQ(TextOf(window.EditComplib), "C:\\Lib\\Other.dcl");
+    EXPECT_EQ(TextOf(window.EditPatched), "C:\\Out");
+    EXPECT_EQ(LinesOf(window.MemoOriginal), std::vector<std::string>{"C:\\Lib\\CmpLib32.dcl"});
+
+    // Closing the window after its dialogs were used leaves no settings file of the toolkit.
+    window.close();
+    form.reset();
+    const QDir configuration(QString::fromLocal8Bit(std::getenv("XDG_CONFIG_HOME")));
+    ASSERT_TRUE(configuration.exists());
+    EXPECT_FALSE(configuration.exists("QtProject.conf"));
 }
 
 // Counts the paintings of a widget.
