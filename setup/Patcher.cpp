@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "FileSystem.h"
@@ -47,9 +49,10 @@ private:
     // in their order would: an occurrence is replaced unless a row before it, or its own row
     // further left, has already replaced bytes it needs. Only for tables without completions.
     void ApplyOverlapping(std::string& image, std::vector<Found>& group) const;
-    // True when no replacement of the table can spell a name that its own or a later row looks
-    // for (see completions_).
-    bool ApplyWithoutCompletions(std::string& image) const;
+    // The pass for a table none of whose replacements can complete a name.
+    void ApplyWithoutCompletions(std::string& image) const;
+    // The pass for a table with completions: false, with the image untouched, unless every
+    // occurrence stands clear of the others and the bytes around none complete a name.
     bool ApplyIfNothingCompletes(std::string& image) const;
     void Write(std::string& image, const Found& found) const;
 
@@ -61,9 +64,10 @@ private:
     // The rows whose search text has this byte at position shortest_ - 1.
     std::array<std::vector<std::size_t>, 256> endingWith_;
 
-    // A replacement of row `from` that, together with the bytes around it, would spell the
-    // search text of row `to` (the same row or a later one) starting at `offset` from it; rows
-    // applied one after the other would then replace a name the image as read does not hold.
+    // A way in which the replacement of a row, together with the bytes around it, could spell
+    // the search text of row `to` (the same row or a later one), starting `offset` bytes from
+    // it: the two agree wherever they overlap. The rows applied one after the other would then
+    // replace a name that the image as read does not hold. Listed per replacing row.
     struct Completion {
         std::size_t to;
         std::ptrdiff_t offset;
@@ -185,7 +189,7 @@ void TablePass::ApplyOverlapping(std::string& image, std::vector<Found>& group) 
         Write(image, found);
 }
 
-bool TablePass::ApplyWithoutCompletions(std::string& image) const
+void TablePass::ApplyWithoutCompletions(std::string& image) const
 {
     // Occurrences that overlap are gathered and settled together once the scan has passed
     // their end; the scan never looks back at bytes before the occurrence it reports.
@@ -206,7 +210,6 @@ bool TablePass::ApplyWithoutCompletions(std::string& image) const
         return true;
     });
     settle();
-    return true;
 }
 
 bool TablePass::ApplyIfNothingCompletes(std::string& image) const
@@ -251,8 +254,10 @@ bool TablePass::Apply(std::string& image) const
 {
     if (rows_.empty())
         return true;
-    if (!anyCompletion_)
-        return ApplyWithoutCompletions(image);
+    if (!anyCompletion_) {
+        ApplyWithoutCompletions(image);
+        return true;
+    }
     if (ApplyIfNothingCompletes(image))
         return true;
     for (const auto& [search, replacement] : rows_)
