@@ -4,7 +4,10 @@
 // - BM_OnePassFloor: the same read and durable write around the least a patch can do, one
 //   pass over the image that switches every name of the table where it finds it (with no
 //   regard for the order of the table);
-// - BM_ReadWriteOnly: the read and the write alone.
+// - BM_ReadWriteOnly: the read and the write alone;
+// - BM_TableInMemory and BM_OnePassInMemory: the patch's and the floor's work on the image
+//   alone, without the file system's noise (the copy of a fresh image is not timed), and
+//   BM_RowByRowInMemory, the table applied one row after the other as the patch once did.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -177,8 +180,54 @@ void BM_ReadWriteOnly(benchmark::State& state)
                             static_cast<std::int64_t>(ImageSize));
 }
 
+std::string ReadImage(std::size_t occurrences)
+{
+    std::string image;
+    FileSystem::ReadWholeFile(Files().Source(occurrences, EngineProfile()), image);
+    return image;
+}
+
+template <typename Work> void InMemory(benchmark::State& state, Work&& work)
+{
+    const std::string original = ReadImage(static_cast<std::size_t>(state.range(0)));
+    const ReplacementPairs table = ReplacementTable(EngineProfile());
+    std::string image;
+    for (auto _ : state) {
+        state.PauseTiming();
+        image = original;
+        state.ResumeTiming();
+        work(image, table);
+        benchmark::DoNotOptimize(image.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(ImageSize));
+}
+
+void BM_TableInMemory(benchmark::State& state)
+{
+    InMemory(state, [](std::string& image, const ReplacementPairs& table) {
+        ReplaceAllInPlace(image, table);
+    });
+}
+
+void BM_RowByRowInMemory(benchmark::State& state)
+{
+    InMemory(state, [](std::string& image, const ReplacementPairs& table) {
+        for (const auto& [search, replacement] : table)
+            ReplaceInPlace(image, search, replacement);
+    });
+}
+
+void BM_OnePassInMemory(benchmark::State& state)
+{
+    InMemory(state, OnePass);
+}
+
 } // namespace
 
 BENCHMARK(BM_PatchFile)->Arg(0)->Arg(100)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OnePassFloor)->Arg(0)->Arg(100)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadWriteOnly)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableInMemory)->Arg(0)->Arg(100)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RowByRowInMemory)->Arg(0)->Arg(100)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OnePassInMemory)->Arg(0)->Arg(100)->Arg(100000)->Unit(benchmark::kMillisecond);
