@@ -55,7 +55,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s program [argument...]\n", argv[0]);
         return 2;
     }
-    const std::unique_ptr<xcb_connection_t, Disconnect> connection(xcb_connect(nullptr, nullptr));
+    // A server that has only just said it is ready may still turn a first connection away.
+    std::unique_ptr<xcb_connection_t, Disconnect> connection(xcb_connect(nullptr, nullptr));
+    for (int tries = 0; tries < 20 && xcb_connection_has_error(connection.get()); ++tries) {
+        const timespec pause{0, 100 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+        connection.reset(xcb_connect(nullptr, nullptr));
+    }
     if (xcb_connection_has_error(connection.get())) {
         std::fprintf(stderr, "cannot connect to the X server\n");
         return 2;

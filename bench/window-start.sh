@@ -5,8 +5,9 @@
 #   alias-empty    the alias window, no stores at all
 #   alias-10000    the alias window, 10,000 machine-wide aliases of 18 values each
 #   setup-delphi3  the setup window, Delphi 3 remembered and installed (engine, keys, files)
-# Prints the median of N runs of each (the cases take turns, so noise falls on all alike, after
-# one warm-up run of each) and its ratio to the floor's median. A measuring tool, never a test.
+# Prints, in milliseconds, the median, lowest and highest of N runs of each (the cases take
+# turns, so noise falls on all alike, after one warm-up run of each), and the median's ratio to
+# the floor's median. A measuring tool, never a test.
 #
 # Usage: bench/window-start.sh [-n N] [build-dir]   (default: 21 runs, build-dir "build")
 # The build needs -DQTS_BENCHMARKS=ON (a Release tree to measure). Runs on an Xvfb of its own,
@@ -48,7 +49,11 @@ for _ in $(seq 100); do
   [ -s "$work/display" ] && break
   sleep 0.1
 done
-[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 2; }
+if [ ! -s "$work/display" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+  echo "Xvfb did not start:" >&2
+  cat "$work/xvfb.log" >&2
+  exit 2
+fi
 export DISPLAY=":$(head -n1 "$work/display")"
 export QT_QPA_PLATFORM=xcb
 for folder in runtime config cache data; do
@@ -130,12 +135,16 @@ for _ in $(seq "$runs"); do
   done
 done
 
-median() {
-  sort -g "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+# The median, lowest and highest of a file of numbers, one a line.
+summary() {
+  sort -g "$1" | awk '{ v[NR] = $1 }
+    END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1], v[NR] }'
 }
-floor_median=$(median "$work/times-floor")
-printf '%-14s %10s %8s   (median of %d runs, %s)\n' case "ms" ratio "$runs" "$DISPLAY"
+floor_median=$(summary "$work/times-floor" | cut -d' ' -f1)
+printf '%-14s %9s %8s %9s %9s   (%d runs each, display %s)\n' case median ratio lowest highest \
+  "$runs" "$DISPLAY"
 for name in "${cases[@]}"; do
-  m=$(median "$work/times-$name")
-  printf '%-14s %10.1f %7.2fx\n' "$name" "$m" "$(awk -v a="$m" -v b="$floor_median" 'BEGIN { print a / b }')"
+  read -r m low high < <(summary "$work/times-$name")
+  printf '%-14s %9.1f %7.2fx %9.1f %9.1f\n' "$name" "$m" \
+    "$(awk -v a="$m" -v b="$floor_median" 'BEGIN { print a / b }')" "$low" "$high"
 done
