@@ -54,7 +54,8 @@ if [ ! -s "$work/display" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
   cat "$work/xvfb.log" >&2
   exit 2
 fi
-export DISPLAY=":$(head -n1 "$work/display")"
+display=$(head -n1 "$work/display")
+export DISPLAY=":$display"
 export QT_QPA_PLATFORM=xcb
 for folder in runtime config cache data; do
   mkdir -p "$work/xdg/$folder"
@@ -94,6 +95,7 @@ printf 'REGEDIT4\r\n\r\n%s\r\n%s\r\n\r\n%s\r\n%s\r\n\r\n' \
   '"RootDir"="C:\\Program Files\\Quillon\\Tessarium"' \
   '[HKEY_LOCAL_MACHINE\Software\Borland\Delphi\3.0]' \
   '"RootDir"="C:\\Program Files\\Borland\\Delphi 3"' >"$work/cases/setup-delphi3/machine.reg"
+# shellcheck disable=SC2016 # "$(DELPHI)" is the environment's own macro
 printf 'REGEDIT4\r\n\r\n%s\r\n%s\r\n\r\n%s\r\n%s\r\n\r\n' \
   '[HKEY_CURRENT_USER\Software\Quillon\Tessarium]' \
   '"LastEnvironment"="Delphi 3"' \
