@@ -26,6 +26,12 @@ ReplacementPairs ReplacementTable(const EnvironmentProfile& profile);
 // after every replacement. Pairs of unequal length, and equal texts, leave the image alone.
 void ReplaceInPlace(std::string& image, const std::string& search, const std::string& replacement);
 
+// Gives image exactly the bytes that ReplaceInPlace with each pair of table in turn would give.
+// That takes one pass over the image, except where a replacement of the table could, with the
+// bytes around it, spell a name that the same or a later pair looks for: then the pairs are
+// applied one after the other. Returns true when one pass did it.
+bool ReplaceAllInPlace(std::string& image, const ReplacementPairs& table);
+
 // Reads source, applies the replacement table, writes target; logs each step. Throws EFileError.
 void PatchFile(const std::string& displayName, const std::string& source, const std::string& target,
                const EnvironmentProfile& profile, SetupReport& report);

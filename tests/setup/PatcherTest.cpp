@@ -97,6 +97,117 @@ TEST(ReplaceInPlace, GivesTheSameImageAsRescanningFromTheStartAfterEveryReplacem
     EXPECT_EQ(image, "idapi32.dll idapi32.dll");
 }
 
+namespace
+{
+
+// The table applied row by row, each row rescanning from the start; false when a row's
+// rescans do not settle.
+bool RowByRow(std::string& image, const ReplacementPairs& table)
+{
+    for (const auto& [search, replacement] : table)
+        if (!RescanReplace(image, search, replacement, 10000))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(ReplaceAllInPlace, GivesTheBytesOfTheRowsAppliedOneAfterTheOther)
+{
+    std::mt19937 random(20261208);
+    const auto pick = [&](const std::string& alphabet, std::size_t length) {
+        std::string result;
+        for (std::size_t i = 0; i < length; ++i)
+            result += alphabet[random() % alphabet.size()];
+        return result;
+    };
+    int onePass = 0;
+    int rowByRow = 0;
+    for (int round = 0; round < 20000; ++round) {
+        // Search texts over a small alphabet overlap one another and themselves. Replacements
+        // from other letters cannot complete a name; from the same letters they often do, and
+        // some are a later row's search text outright.
+        const bool completing = random() % 2 == 0;
+        ReplacementPairs table;
+        for (int rows = random() % 5 + 1; rows > 0; --rows) {
+            const std::size_t length = random() % 4 + 1;
+            std::string search = pick("ab\0"s, length);
+            std::string replacement = pick(completing ? "abX"s : "XY"s, length);
+            if (random() % 8 == 0)
+                replacement.pop_back(); // a pair of unequal length does nothing
+            if (random() % 8 == 0 && !table.empty())
+                search = table[random() % table.size()].first; // a row repeated
+            table.emplace_back(search, replacement);
+        }
+        if (completing && random() % 3 == 0)
+            table.back().second = table.front().first.substr(0, table.back().first.size());
+        if (completing && random() % 3 == 0 && table.size() > 1)
+            table.front().second = table.back().first.substr(0, table.front().first.size());
+
+        std::string image = pick("ab\0XY"s, random() % 48);
+        // Occurrences side by side, overlapping, and far apart.
+        for (int copies = random() % 6; copies > 0; --copies) {
+            const std::string& search = table[random() % table.size()].first;
+            image.insert(random() % (image.size() + 1),
+                         search + search.substr(random() % search.size()));
+        }
+        if (random() % 4 == 0)
+            image = pick("XY"s, 40) + image + pick("XY"s, 40);
+
+        std::string expected = image;
+        if (!RowByRow(expected, table))
+            continue;
+        const bool inOnePass = ReplaceAllInPlace(image, table);
+        ASSERT_EQ(image, expected) << "round " << round;
+        ++(inOnePass ? onePass : rowByRow);
+    }
+    // Both ways are taken often, the single pass with overlapping occurrences too.
+    EXPECT_GT(onePass, 8000);
+    EXPECT_GT(rowByRow, 2000);
+}
+
+TEST(ReplaceAllInPlace, SettlesTheCasesThatTellTheOrderApart)
+{
+    struct Case {
+        ReplacementPairs table;
+        std::string image;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        // A replacement completes a later row's name, which that row then switches.
+        {{{"ab", "cd"}, {"db", "ee"}}, "abb", "cee"},
+        // ...but not an earlier row's.
+        {{{"db", "ee"}, {"ab", "cd"}}, "abb", "cdb"},
+        // An earlier row spoils a later row's name that overlaps it.
+        {{{"bc", "xx"}, {"ab", "yy"}}, "abc", "axx"},
+        // Of overlapping names of one row, the leftmost wins; the next but one survives.
+        {{{"aa", "xy"}}, "aaaa", "xyxy"},
+        {{{"aba", "xyz"}}, "ababa", "xyzba"},
+        // A replacement that completes its own row's name further left moves it on.
+        {{{"ab", "ba"}}, "aaab", "baaa"},
+        // A repeated row finds nothing left.
+        {{{"ab", "xy"}, {"ab", "zz"}}, "ab", "xy"},
+    };
+    for (const Case& c : cases) {
+        std::string reference = c.image;
+        ASSERT_TRUE(RowByRow(reference, c.table));
+        ASSERT_EQ(reference, c.expected) << c.image;
+        std::string image = c.image;
+        ReplaceAllInPlace(image, c.table);
+        EXPECT_EQ(image, c.expected) << c.image;
+    }
+}
+
+TEST(ReplaceAllInPlace, SwitchesAnInterfaceFileInOnePass)
+{
+    // Row 9 here spells "QTSPI32.DLL", a name of row 7, which has had its turn.
+    std::string image = InterfaceFileImage() + "\\Borland\\Database Engine32.DLL";
+    const std::string expected = ReferencePatch(image);
+
+    EXPECT_TRUE(ReplaceAllInPlace(image, ReplacementTable(EngineProfile())));
+    EXPECT_EQ(image, expected);
+}
+
 TEST(ReplacementTable, HoldsTheListedFormsInOrder)
 {
     EXPECT_EQ(ReplacementTable(EngineProfile()), ListedForms());
