@@ -4,6 +4,7 @@
 #ifndef _WIN32
 
 #include "FileSystem.h"
+#include "WinePrefix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -254,6 +255,8 @@ std::string Descend(std::string path, const std::vector<std::string>& parts)
 
 std::string DriveTable()
 {
+    if (const std::string prefix = WinePrefix::FromEnvironment(); !prefix.empty())
+        return WinePrefix::DriveTable(prefix);
     if (const char* table = std::getenv("QTS_DOSDEVICES"); table && *table)
         return table;
     std::string data;
@@ -305,6 +308,7 @@ Resolved Resolve(const std::string& windowsPath)
         start = Join(table, found.empty() ? entry : found);
         result.valid = !found.empty();
         parts = Normalize(SplitComponents(p.substr(2)), true);
+        WinePrefix::RedirectSystemFolder(start, parts);
     } else if (!p.empty() && IsSeparator(p[0])) {
         result.base = Base::Native;
         start = "/";
