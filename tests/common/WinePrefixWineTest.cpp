@@ -309,11 +309,13 @@ TEST_F(WineItself, AWriteChangesOnlyTheKeysItTouchesAndWineStartsOnTheFilesAfter
     registry.WriteText("LastEnvironment", "Delphi 3");
     registry.CloseCurrentKey();
 
+    // The keys written, and the Aliases key that the first listing created.
+    const std::string aliases =
+        "[Software\\\\Wow6432Node\\\\Quillon\\\\Tessarium\\\\Configuration\\\\Aliases";
     EXPECT_EQ(
         Differences(machine, Machine()),
         (std::set<std::string>{"[Software\\\\Wow6432Node\\\\Borland\\\\Delphi\\\\3.0\\\\Library",
-                               "[Software\\\\Wow6432Node\\\\Quillon\\\\Tessarium\\\\Configuration\\"
-                               "\\Aliases\\\\Sales"}));
+                               aliases, aliases + "\\\\Sales"}));
     const auto userChanges = Differences(user, User());
     EXPECT_EQ(userChanges, (std::set<std::string>{"[Software\\\\Quillon\\\\Tessarium"}));
 
