@@ -310,12 +310,12 @@ TEST_F(WineItself, AWriteChangesOnlyTheKeysItTouchesAndWineStartsOnTheFilesAfter
     registry.CloseCurrentKey();
 
     // The keys written, and the Aliases key that the first listing created.
-    const std::string aliases =
+    const std::string aliasesKey =
         "[Software\\\\Wow6432Node\\\\Quillon\\\\Tessarium\\\\Configuration\\\\Aliases";
     EXPECT_EQ(
         Differences(machine, Machine()),
         (std::set<std::string>{"[Software\\\\Wow6432Node\\\\Borland\\\\Delphi\\\\3.0\\\\Library",
-                               aliases, aliases + "\\\\Sales"}));
+                               aliasesKey, aliasesKey + "\\\\Sales"}));
     const auto userChanges = Differences(user, User());
     EXPECT_EQ(userChanges, (std::set<std::string>{"[Software\\\\Quillon\\\\Tessarium"}));
 
