@@ -4,6 +4,7 @@
 #ifndef _WIN32
 
 #include "FileSystem.h"
+#include "WinePrefix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -183,6 +184,8 @@ std::string Descend(std::string path, const std::vector<std::string>& parts)
 
 std::string DriveTable()
 {
+    if (const std::string prefix = WinePrefix::FromEnvironment(); !prefix.empty())
+        return WinePrefix::DriveTable(prefix);
     if (const char* table = std::getenv("QTS_DOSDEVICES"); table && *table)
         return table;
     std::string data;
@@ -241,12 +244,14 @@ Resolved Resolve(const std::string& windowsPath)
         result.base = Base::Drive;
         result.valid = DriveFolder(p[0], start);
         parts = Normalize(SplitComponents(p.substr(2)), true);
+        WinePrefix::RedirectSystemFolder(start, parts);
     } else if (p[0] == '\\') {
         // "\Bin\x" is on the current drive, as on Windows; that drive is always C: here, whatever
         // the native current folder, so such a path never names the host's own root.
         result.base = Base::Drive;
         result.valid = DriveFolder('c', start);
         parts = Normalize(SplitComponents(p), true);
+        WinePrefix::RedirectSystemFolder(start, parts);
     } else if (p[0] == '/') {
         // Only a path written with "/" first is native: what a dialog returns outside every
         // mapped drive.

@@ -96,8 +96,8 @@ public:
     virtual StoreStatus QueryInfo(const RegistryKey& key, RegistryKeyInfo& info) = 0;
 };
 
-// The store of this system: the Win32 registry on Windows, the file store elsewhere (its files
-// located from the environment at this moment).
+// The store of this system: the Win32 registry on Windows, elsewhere the Wine prefix that
+// QTS_WINEPREFIX names or else the file store (located from the environment at this moment).
 std::unique_ptr<RegistryStore> CreateRegistryStore();
 
 #ifdef _WIN32

@@ -49,7 +49,8 @@ CurrentFolder::~CurrentFolder()
 namespace
 {
 
-const char* const Variables[] = {"QTS_USER_REGISTRY", "QTS_MACHINE_REGISTRY", "QTS_DOSDEVICES"};
+const char* const Variables[] = {"QTS_USER_REGISTRY", "QTS_MACHINE_REGISTRY", "QTS_DOSDEVICES",
+                                 "QTS_WINEPREFIX"};
 
 std::string MakeTemporaryFolder()
 {
@@ -255,6 +256,12 @@ TestEnvironment::TestEnvironment() : root_(MakeTemporaryFolder())
     SetEnv("QTS_MACHINE_REGISTRY", MachineRegistryFile());
     fs::create_directories(root_ + "/dosdevices");
     SetEnv("QTS_DOSDEVICES", root_ + "/dosdevices");
+    // The user's own Wine prefix is never a test's store; a test program that runs on a prefix
+    // of its own names it in QTS_TEST_WINEPREFIX.
+    if (const char* own = std::getenv("QTS_TEST_WINEPREFIX"); own && *own)
+        SetEnv("QTS_WINEPREFIX", own);
+    else
+        UnsetEnv("QTS_WINEPREFIX");
     AddDrive('c');
 }
 
