@@ -613,42 +613,35 @@ void TFormConfig::SetTabOrder()
 
 void TFormConfig::ConnectHandlers()
 {
-    connect(TabRoot, &QTabBar::currentChanged, this, [this] { Guarded([&] { TabRootChange(); }); });
-    connect(LstAliases, &QTreeWidget::itemSelectionChanged, this,
-            [this] { Guarded([&] { LstAliasesChange(); }); });
-    // Only a new name is a change of the list; Apply setting the Path column is not.
-    connect(LstAliases, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-        if (column == 0 && item)
-            Guarded([&] { AliasNameSet(*item); });
-    });
+    ConnectGuarded(TabRoot, &QTabBar::currentChanged, this, &TFormConfig::TabRootChange);
+    ConnectGuarded(LstAliases, &QTreeWidget::itemSelectionChanged, this,
+                   &TFormConfig::LstAliasesChange);
+    ConnectGuarded(LstAliases, &QTreeWidget::itemChanged, this,
+                   &TFormConfig::LstAliasesItemChanged);
     connect(LstAliases, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { Menu->popup(LstAliases->viewport()->mapToGlobal(at)); });
-    connect(Menu, &QMenu::aboutToShow, this, [this] { Guarded([&] { MenuPopup(); }); });
-    connect(ItmNew, &QAction::triggered, this, [this] { Guarded([&] { ItmNewClick(); }); });
-    connect(ItmDelete, &QAction::triggered, this, [this] { Guarded([&] { ItmDeleteClick(); }); });
-    connect(ItmRename, &QAction::triggered, this, [this] { Guarded([&] { ItmRenameClick(); }); });
-    connect(ItmRefresh, &QAction::triggered, this, [this] { Guarded([&] { ItmRefreshClick(); }); });
+    ConnectGuarded(Menu, &QMenu::aboutToShow, this, &TFormConfig::MenuPopup);
+    ConnectGuarded(ItmNew, &QAction::triggered, this, &TFormConfig::ItmNewClick);
+    ConnectGuarded(ItmDelete, &QAction::triggered, this, &TFormConfig::ItmDeleteClick);
+    ConnectGuarded(ItmRename, &QAction::triggered, this, &TFormConfig::ItmRenameClick);
+    ConnectGuarded(ItmRefresh, &QAction::triggered, this, &TFormConfig::ItmRefreshClick);
 
     for (QCheckBox* box : {ChkExclusive, ChkReadOnly, ChkLockEdits, ChkSeparateWS, ChkUseDefault,
                            ChkUseConstraint, ChkUseAllowZero, ChkRenamePrimary, ChkShowGUID,
                            ChkDisableRefresh, ChkSeeChanges, ChkIndexesCaseSensitive})
-        connect(box, &QCheckBox::toggled, this, [this] { Guarded([&] { MakeDirty(); }); });
+        ConnectGuarded(box, &QCheckBox::toggled, this, &TFormConfig::MakeDirty);
     for (QLineEdit* edit : {EditSystemDb, EditUsername, EditPreThreshold, EditPreReset})
-        connect(edit, &QLineEdit::textChanged, this, [this] { Guarded([&] { MakeDirty(); }); });
-    connect(EditPath, &QLineEdit::textChanged, this,
-            [this] { Guarded([&] { EditPathChange(); }); });
-    connect(EditConnect, &QLineEdit::textChanged, this, [this] {
-        connectSelection_ = {};
-        Guarded([&] { EditConnectChange(); });
-    });
+        ConnectGuarded(edit, &QLineEdit::textChanged, this, &TFormConfig::MakeDirty);
+    ConnectGuarded(EditPath, &QLineEdit::textChanged, this, &TFormConfig::EditPathChange);
+    ConnectGuarded(EditConnect, &QLineEdit::textChanged, this, &TFormConfig::EditConnectChange);
     EditConnect->installEventFilter(this);
     LstAliases->installEventFilter(this);
     for (QPushButton* button : {BtnFindPath, BtnFindSystemDb, BtnFindConnect})
-        connect(button, &QPushButton::clicked, this,
-                [this, button] { Guarded([&] { BtnFindClick(button); }); });
-    connect(BtnApply, &QPushButton::clicked, this, [this] { Guarded([&] { BtnApplyClick(); }); });
-    connect(BtnOk, &QPushButton::clicked, this, [this] { Guarded([&] { BtnOkClick(); }); });
-    connect(BtnCancel, &QPushButton::clicked, this, [this] { Guarded([&] { BtnCancelClick(); }); });
+        ConnectGuarded(button, &QPushButton::clicked, this,
+                       [this, button] { BtnFindClick(button); });
+    ConnectGuarded(BtnApply, &QPushButton::clicked, this, &TFormConfig::BtnApplyClick);
+    ConnectGuarded(BtnOk, &QPushButton::clicked, this, &TFormConfig::BtnOkClick);
+    ConnectGuarded(BtnCancel, &QPushButton::clicked, this, &TFormConfig::BtnCancelClick);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -974,6 +967,8 @@ void TFormConfig::EditPathChange()
 
 void TFormConfig::EditConnectChange()
 {
+    // A typed change ends the selection kept for the "..." button.
+    connectSelection_ = {};
     MakeDirty();
 }
 
@@ -1093,6 +1088,13 @@ void TFormConfig::LstAliasesEdited(QTreeWidgetItem& item, QString& text)
     const QString oldName = item.text(0);
     if (!oldName.isEmpty())
         aliases_->RenameAlias(oldName.toStdString(), text.toStdString());
+}
+
+void TFormConfig::LstAliasesItemChanged(QTreeWidgetItem* item, int column)
+{
+    // Only a new name is a change of the list; Apply setting the Path column is not.
+    if (column == 0 && item)
+        AliasNameSet(*item);
 }
 
 void TFormConfig::AliasNameSet(QTreeWidgetItem&)

@@ -102,24 +102,15 @@ TFormSetup::~TFormSetup() = default;
 void TFormSetup::ConnectHandlers()
 {
     for (QRadioButton* radio : versionRadios_)
-        connect(radio, &QRadioButton::toggled, this, [this](bool selected) {
-            if (selected)
-                Guarded([&] { RadVersionClick(); });
-        });
+        ConnectChecked(radio, this, &TFormSetup::RadVersionClick);
     for (QRadioButton* radio : {ChkInstallDesign, ChkRemoveDesign})
-        connect(radio, &QRadioButton::toggled, this, [this](bool selected) {
-            if (selected)
-                Guarded([&] { ChkInstallDesignClick(); });
-        });
-    connect(Pages, &QTabWidget::currentChanged, this, [this] { Guarded([&] { PagesChange(); }); });
-    connect(BtnNext, &QPushButton::clicked, this, [this] { Guarded([&] { BtnOkClick(); }); });
-    connect(BtnCancel, &QPushButton::clicked, this, [this] { Guarded([&] { BtnCancelClick(); }); });
-    connect(BtnOriginalDlg, &QPushButton::clicked, this,
-            [this] { Guarded([&] { BtnOriginalDlgClick(); }); });
-    connect(BtnPatchedDlg, &QPushButton::clicked, this,
-            [this] { Guarded([&] { BtnPatchedDlgClick(); }); });
-    connect(BtnComplib, &QPushButton::clicked, this,
-            [this] { Guarded([&] { BtnComplibClick(); }); });
+        ConnectChecked(radio, this, &TFormSetup::ChkInstallDesignClick);
+    ConnectGuarded(Pages, &QTabWidget::currentChanged, this, &TFormSetup::PagesChange);
+    ConnectGuarded(BtnNext, &QPushButton::clicked, this, &TFormSetup::BtnOkClick);
+    ConnectGuarded(BtnCancel, &QPushButton::clicked, this, &TFormSetup::BtnCancelClick);
+    ConnectGuarded(BtnOriginalDlg, &QPushButton::clicked, this, &TFormSetup::BtnOriginalDlgClick);
+    ConnectGuarded(BtnPatchedDlg, &QPushButton::clicked, this, &TFormSetup::BtnPatchedDlgClick);
+    ConnectGuarded(BtnComplib, &QPushButton::clicked, this, &TFormSetup::BtnComplibClick);
 }
 
 QRadioButton* TFormSetup::VersionRadio(Environment environment) const
