@@ -28,6 +28,7 @@
 #include "ConfigFormAliasList.h"
 #include "QtsFormTools.h"
 #include "QtsGuard.h"
+#include "QtsWidgets.h"
 #include "TRegistry.h"
 
 namespace
@@ -56,6 +57,9 @@ public:
     }
 };
 
+// The margins inside a page.
+constexpr QMargins PageMargins(8, 8, 8, 8);
+
 // A hint is "short|long"; without "|" both parts are the whole text. The long part is what the
 // status bar shows; the short part becomes a tooltip where the control offers one.
 void SetHint(QWidget* widget, const QString& hint, bool tooltip)
@@ -68,75 +72,26 @@ void SetHint(QWidget* widget, const QString& hint, bool tooltip)
         widget->setToolTip(shortHint);
 }
 
-QLabel* PlainLabel(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-QLabel* WrappedText(const QString& text, QWidget* parent)
-{
-    QLabel* label = PlainLabel(text, parent);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
 // A bold section heading with its horizontal line below.
 void AddHeading(QVBoxLayout* layout, const QString& text, QWidget* parent)
 {
-    QLabel* heading = PlainLabel(text, parent);
+    QLabel* heading = NewLabel(parent, nullptr, text);
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
     QPalette palette = heading->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     heading->setPalette(palette);
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
     layout->addWidget(heading);
-    layout->addWidget(line);
-}
-
-QCheckBox* CheckBox(const char* objectName, const QString& caption, QWidget* parent)
-{
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(objectName);
-    return box;
-}
-
-QLineEdit* Edit(const char* objectName, QWidget* parent)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(objectName);
-    return edit;
-}
-
-QPushButton* FindButton(const char* objectName, QWidget* parent)
-{
-    auto* button = new QPushButton("...", parent);
-    button->setObjectName(objectName);
-    button->setFixedSize(24, 22);
-    button->setAutoDefault(false);
-    return button;
+    layout->addWidget(NewBevel(parent, nullptr));
 }
 
 // A label that moves the focus to `buddy` with its accelerator.
 QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent)
 {
-    QLabel* label = PlainLabel(caption, parent);
+    QLabel* label = NewLabel(parent, nullptr, caption);
     label->setBuddy(buddy);
     return label;
-}
-
-QVBoxLayout* PageLayout(QWidget* page)
-{
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(6);
-    return layout;
 }
 
 std::string Text(const QLineEdit* edit)
@@ -323,19 +278,19 @@ QWidget* TFormConfig::BuildConnectionPage()
 {
     auto* page = new QWidget;
     page->setObjectName("TabConnection");
-    QVBoxLayout* layout = PageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
 
-    EditPath = Edit("EditPath", page);
-    BtnFindPath = FindButton("BtnFindPath", page);
-    ChkExclusive = CheckBox("ChkExclusive", "E&xclusive", page);
-    ChkReadOnly = CheckBox("ChkReadOnly", "Read &Only", page);
-    ChkLockEdits = CheckBox("ChkLockEdits", "&Lock Edits", page);
-    ChkSeparateWS = CheckBox("ChkSeparateWS", "Separate &Workspace", page);
-    EditSystemDb = Edit("EditSystemDb", page);
-    BtnFindSystemDb = FindButton("BtnFindSystemDb", page);
-    EditUsername = Edit("EditUsername", page);
-    EditConnect = Edit("EditConnect", page);
-    BtnFindConnect = FindButton("BtnFindConnect", page);
+    EditPath = NewEdit(page, "EditPath");
+    BtnFindPath = NewBrowseButton(page, "BtnFindPath", *EditPath);
+    ChkExclusive = NewCheck(page, "ChkExclusive", "E&xclusive");
+    ChkReadOnly = NewCheck(page, "ChkReadOnly", "Read &Only");
+    ChkLockEdits = NewCheck(page, "ChkLockEdits", "&Lock Edits");
+    ChkSeparateWS = NewCheck(page, "ChkSeparateWS", "Separate &Workspace");
+    EditSystemDb = NewEdit(page, "EditSystemDb");
+    BtnFindSystemDb = NewBrowseButton(page, "BtnFindSystemDb", *EditSystemDb);
+    EditUsername = NewEdit(page, "EditUsername");
+    EditConnect = NewEdit(page, "EditConnect");
+    BtnFindConnect = NewBrowseButton(page, "BtnFindConnect", *EditConnect);
 
     // One grid for the three sections, so that their edits line up. Columns: captions, first
     // column of check boxes, second column, browse buttons.
@@ -415,31 +370,31 @@ QWidget* TFormConfig::BuildCompatibilityPage()
 {
     auto* page = new QWidget;
     page->setObjectName("TabCompatibility");
-    QVBoxLayout* layout = PageLayout(page);
-    ChkDisableRefresh = CheckBox("ChkDisableRefresh", "Disable Refresh", page);
-    ChkRenamePrimary = CheckBox("ChkRenamePrimary", "Rename PrimaryKey to _PrimaryKey", page);
-    ChkShowGUID = CheckBox("ChkShowGUID", "Show GUIDs in replicated databases", page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
+    ChkDisableRefresh = NewCheck(page, "ChkDisableRefresh", "Disable Refresh");
+    ChkRenamePrimary = NewCheck(page, "ChkRenamePrimary", "Rename PrimaryKey to _PrimaryKey");
+    ChkShowGUID = NewCheck(page, "ChkShowGUID", "Show GUIDs in replicated databases");
 
     AddHeading(layout, "Compatibility Options", page);
-    layout->addWidget(WrappedText(
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
         "The DataSet.Refresh operation is defined by the BDE as keeping the record pointer "
         "stable. This cannot be efficiently implemented on Jet. Refresh therefore jumps to the "
-        "top of the recordset. You may alternatively turn Refresh off here.",
-        page));
+        "top of the recordset. You may alternatively turn Refresh off here."));
     layout->addWidget(ChkDisableRefresh);
     layout->addSpacing(8);
-    layout->addWidget(WrappedText(
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
         "InfoPower has lots of places where they handle an index called PrimaryKey in a "
         "non-standard way (because of Pdox, presumably). To have IP work better with QTS, you can "
-        "make QTS rename an index called PrimaryKey to _PrimaryKey.",
-        page));
+        "make QTS rename an index called PrimaryKey to _PrimaryKey."));
     layout->addWidget(ChkRenamePrimary);
     layout->addSpacing(8);
-    layout->addWidget(WrappedText(
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
         "When a database is replicated, Jet adds new system fields to the tables to contain "
         "globally unique IDs (GUIDs). To ensure compatibility with the field list of the original "
-        "database, QTS hides these fields by default. You can turn this off here.",
-        page));
+        "database, QTS hides these fields by default. You can turn this off here."));
     layout->addWidget(ChkShowGUID);
     layout->addStretch(1);
     return page;
@@ -449,32 +404,31 @@ QWidget* TFormConfig::BuildSettings1Page()
 {
     auto* page = new QWidget;
     page->setObjectName("TabSettings1");
-    QVBoxLayout* layout = PageLayout(page);
-    ChkUseDefault = CheckBox("ChkUseDefault", "Retrieve &Default Values", page);
-    ChkUseConstraint = CheckBox("ChkUseConstraint", "Retrieve &Constraints", page);
-    ChkUseAllowZero = CheckBox("ChkUseAllowZero", "Retrieve Allow &Zero Length Flag", page);
-    ChkSeeChanges = CheckBox("ChkSeeChanges", "Use db&SeeChanges", page);
-    ChkSeeChanges->setChecked(true);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
+    ChkUseDefault = NewCheck(page, "ChkUseDefault", "Retrieve &Default Values");
+    ChkUseConstraint = NewCheck(page, "ChkUseConstraint", "Retrieve &Constraints");
+    ChkUseAllowZero = NewCheck(page, "ChkUseAllowZero", "Retrieve Allow &Zero Length Flag");
+    ChkSeeChanges = NewCheck(page, "ChkSeeChanges", "Use db&SeeChanges", true);
 
     AddHeading(layout, "Defaults / Constraints", page);
-    layout->addWidget(WrappedText(
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
         "When a dataset is initially opened, Tessarium queries the field attributes. DAO is slow "
         "at retrieving some of theses attributes. Therefore retrieval of these attributes is "
-        "normally disabled to speed dataset setup.",
-        page));
-    layout->addWidget(WrappedText("The following options allow you to determine which "
-                                  "information Tessarium should retrieve all the same.",
-                                  page));
+        "normally disabled to speed dataset setup."));
+    layout->addWidget(NewWrappingLabel(page, nullptr,
+                                       "The following options allow you to determine which "
+                                       "information Tessarium should retrieve all the same."));
     layout->addWidget(ChkUseDefault);
     layout->addWidget(ChkUseConstraint);
     layout->addWidget(ChkUseAllowZero);
     layout->addSpacing(10);
     AddHeading(layout, "Query Open Options", page);
-    layout->addWidget(WrappedText(
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
         "A Jet 3.5 query result set can have the dbSeeChanges option set. This option makes Jet "
         "yell if some changes data that you are editing. Having the option on (default) leads so "
-        "somewhat slower query processing, though.",
-        page));
+        "somewhat slower query processing, though."));
     layout->addWidget(ChkSeeChanges);
     layout->addStretch(1);
     return page;
@@ -484,19 +438,20 @@ QWidget* TFormConfig::BuildSettings2Page()
 {
     auto* page = new QWidget;
     page->setObjectName("TabSettings2");
-    QVBoxLayout* layout = PageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
     ChkIndexesCaseSensitive =
-        CheckBox("ChkIndexesCaseSensitive", "Report Indexes As Case &Sensitive", page);
+        NewCheck(page, "ChkIndexesCaseSensitive", "Report Indexes As Case &Sensitive");
 
     AddHeading(layout, "Index Use", page);
-    layout->addWidget(WrappedText("Starting with Delphi 4 the VCL uses indexes for internal "
-                                  "lookups only if they are case sensitive. Jet indexes are case "
-                                  "insensitive, however.",
-                                  page));
-    layout->addWidget(WrappedText(
+    layout->addWidget(
+        NewWrappingLabel(page, nullptr,
+                         "Starting with Delphi 4 the VCL uses indexes for internal "
+                         "lookups only if they are case sensitive. Jet indexes are case "
+                         "insensitive, however."));
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
         "To allow you to get good performance nevertheless, this option tells Tessarium to report "
-        "indexes as case sensitive, even though this is not really true.",
-        page));
+        "indexes as case sensitive, even though this is not really true."));
     layout->addWidget(ChkIndexesCaseSensitive);
     layout->addStretch(1);
     return page;
@@ -506,26 +461,27 @@ QWidget* TFormConfig::BuildRowFetchingPage()
 {
     auto* page = new QWidget;
     page->setObjectName("TabRowFetching");
-    QVBoxLayout* layout = PageLayout(page);
-    EditPreThreshold = Edit("EditPreThreshold", page);
-    EditPreReset = Edit("EditPreReset", page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
+    EditPreThreshold = NewEdit(page, "EditPreThreshold");
+    EditPreReset = NewEdit(page, "EditPreReset");
     EditPreThreshold->setFixedWidth(73);
     EditPreReset->setFixedWidth(73);
 
     AddHeading(layout, "Row Fetching", page);
-    layout->addWidget(WrappedText(
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
         "Tessarium retrieves fields only when they are first accessed (on-demand fetching). In "
         "some cases, it is a little faster to fetch them immediately after the row has been "
-        "retrieved (prefetching).",
-        page));
-    layout->addWidget(WrappedText(
+        "retrieved (prefetching)."));
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
         "Tessarium can automatically prefetch often used fields. It analyzes your access pattern "
         "to determine which fields to prefetch. This analysis is simple: If a field has been "
-        "accessed in x % of all the rows fetched so far, it is prefetched afterwards.",
-        page));
-    layout->addWidget(WrappedText("The access pattern information is reset every n rows to make "
-                                  "sure Tessarium uses only recent information.",
-                                  page));
+        "accessed in x % of all the rows fetched so far, it is prefetched afterwards."));
+    layout->addWidget(
+        NewWrappingLabel(page, nullptr,
+                         "The access pattern information is reset every n rows to make "
+                         "sure Tessarium uses only recent information."));
     layout->addSpacing(6);
     auto* numbers = new QGridLayout;
     numbers->setHorizontalSpacing(6);
@@ -533,19 +489,21 @@ QWidget* TFormConfig::BuildRowFetchingPage()
     numbers->setColumnStretch(2, 1);
     numbers->addWidget(BuddyLabel("Prefetch &Threshold:", EditPreThreshold, page), 0, 0);
     numbers->addWidget(EditPreThreshold, 0, 1);
-    numbers->addWidget(PlainLabel("%  (this is x mentioned above)", page), 0, 2);
+    numbers->addWidget(NewLabel(page, nullptr, "%  (this is x mentioned above)"), 0, 2);
     numbers->addWidget(BuddyLabel("Reset &Every:", EditPreReset, page), 1, 0);
     numbers->addWidget(EditPreReset, 1, 1);
-    numbers->addWidget(PlainLabel("rows", page), 1, 2);
+    numbers->addWidget(NewLabel(page, nullptr, "rows"), 1, 2);
     layout->addLayout(numbers);
     layout->addSpacing(6);
-    layout->addWidget(WrappedText("It should not be necessary to modify the defaults (x = 20, n = "
-                                  "25). If you do, consider the following:",
-                                  page));
     layout->addWidget(
-        PlainLabel("Set Reset > (100/Threshold). Otherwise you get only prefetches.", page));
-    layout->addWidget(WrappedText(
-        "Set (100/Threshold) > n, where n is the max number of rows in your grids.", page));
+        NewWrappingLabel(page, nullptr,
+                         "It should not be necessary to modify the defaults (x = 20, n = "
+                         "25). If you do, consider the following:"));
+    layout->addWidget(
+        NewLabel(page, nullptr, "Set Reset > (100/Threshold). Otherwise you get only prefetches."));
+    layout->addWidget(NewWrappingLabel(
+        page, nullptr,
+        "Set (100/Threshold) > n, where n is the max number of rows in your grids."));
     layout->addStretch(1);
 
     SetHint(EditPreThreshold,

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "QtsWidgets.h"
 #include "SetupForm.h"
 
 namespace
@@ -22,70 +23,12 @@ namespace
 
 // Spacing of the pages: the designed margins around the page contents.
 constexpr int PageMargin = 8;
-
-template <class Widget> Widget* Named(Widget* widget, const char* name)
-{
-    widget->setObjectName(QString::fromUtf8(name));
-    return widget;
-}
-
-QLabel* NewLabel(QWidget* parent, const char* name, const char* text)
-{
-    auto* label = Named(new QLabel(QString::fromUtf8(text), parent), name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-// A label of fixed width that breaks its text into as many lines as it needs.
-QLabel* NewWrappingLabel(QWidget* parent, const char* name, const char* text)
-{
-    QLabel* label = NewLabel(parent, name, text);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QFrame* NewBevel(QWidget* parent, const char* name)
-{
-    auto* line = Named(new QFrame(parent), name);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
+// The margins inside a page: a little more room below the tabs.
+constexpr QMargins PageMargins(PageMargin, PageMargin + 4, PageMargin, PageMargin);
 
 QRadioButton* NewRadio(QWidget* parent, const char* name, const char* text)
 {
     return Named(new QRadioButton(QString::fromUtf8(text), parent), name);
-}
-
-QCheckBox* NewCheck(QWidget* parent, const char* name, const char* text, bool ticked)
-{
-    auto* box = Named(new QCheckBox(QString::fromUtf8(text), parent), name);
-    box->setChecked(ticked);
-    return box;
-}
-
-QLineEdit* NewEdit(QWidget* parent, const char* name, const char* text)
-{
-    return Named(new QLineEdit(QString::fromUtf8(text), parent), name);
-}
-
-// The small "..." button beside an edit field, as high as the field.
-QPushButton* NewBrowseButton(QWidget* parent, const char* name, const QLineEdit& besides)
-{
-    auto* button = Named(new QPushButton(QStringLiteral("..."), parent), name);
-    button->setAutoDefault(false);
-    const int height = besides.sizeHint().height();
-    const int width = std::max(height, button->fontMetrics().horizontalAdvance(button->text()) + 8);
-    button->setFixedSize(width, height);
-    return button;
-}
-
-QVBoxLayout* NewPageLayout(QWidget* page)
-{
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(PageMargin, PageMargin + 4, PageMargin, PageMargin);
-    return layout;
 }
 
 // The radio buttons of one group; each group always has exactly one selected button once any
@@ -214,7 +157,7 @@ QWidget* TFormSetup::CreateCompilerPage()
     Label16->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     Label16->installEventFilter(this);
 
-    QVBoxLayout* layout = NewPageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label33);
     layout->addWidget(Label34);
     layout->addSpacing(4);
@@ -281,7 +224,7 @@ QWidget* TFormSetup::CreateCompilePage()
         "of modified files in different folders. Then you can switch the drivers by adjusting "
         "the search path, and recompiling your component library and apps.");
 
-    QVBoxLayout* layout = NewPageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label4);
     layout->addWidget(ChkGenerate);
     layout->addSpacing(4);
@@ -352,7 +295,7 @@ QWidget* TFormSetup::CreateDesignEnvPage()
         "Setup the &Demo project to open automatically when you next launch your environment.",
         true);
 
-    QVBoxLayout* layout = NewPageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label21);
     layout->addWidget(ChkInstallDesign);
     layout->addWidget(ChkRemoveDesign);
@@ -424,7 +367,7 @@ QWidget* TFormSetup::CreateDesignToolsPage()
     Label1 = NewWrappingLabel(
         page, "Label1", "(only supported in client/server editions; only for Delphi 2 and 3))");
 
-    QVBoxLayout* layout = NewPageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label13);
     layout->addWidget(ChkInstallTools);
     layout->addWidget(ChkRemoveTools);
