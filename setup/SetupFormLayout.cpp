@@ -31,6 +31,17 @@ QRadioButton* NewRadio(QWidget* parent, const char* name, const char* text)
     return Named(new QRadioButton(QString::fromUtf8(text), parent), name);
 }
 
+// The fields' texts and ticks before any environment is chosen: the operations' own defaults.
+SetupFields Defaults()
+{
+    return SetupFields{};
+}
+
+QString Text(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
 // The radio buttons of one group; each group always has exactly one selected button once any
 // has been selected.
 QButtonGroup* NewGroup(QWidget* parent, std::initializer_list<QRadioButton*> buttons)
@@ -194,7 +205,8 @@ QWidget* TFormSetup::CreateCompilePage()
         "To develop applications that use Quillon Tessarium, or to compile the demo "
         "applications, you must generate a modified BDE interface. This interface will then "
         "redirect all BDE calls to the Quillon Tessarium DLL.");
-    ChkGenerate = NewCheck(page, "ChkGenerate", "Generate the modified BDE interface", true);
+    ChkGenerate =
+        NewCheck(page, "ChkGenerate", "Generate the modified BDE interface", Defaults().generate);
     Bevel2 = NewBevel(page, "Bevel2");
     Label14 = NewWrappingLabel(
         page, "Label14",
@@ -213,8 +225,7 @@ QWidget* TFormSetup::CreateCompilePage()
     MemoOriginal->setFixedHeight(MemoOriginal->fontMetrics().lineSpacing() * 4 + 12);
     Label11->setBuddy(MemoOriginal);
     Label12 = NewLabel(page, "Label12", "Path for modified files:");
-    EditPatched =
-        NewEdit(page, "EditPatched", "C:\\Program Files\\Quillon\\Tessarium\\Lib\\BDE.DCU");
+    EditPatched = NewEdit(page, "EditPatched", Text(Defaults().patchedFolder));
     Label12->setBuddy(EditPatched);
     BtnOriginalDlg = NewBrowseButton(page, "BtnOriginalDlg", *EditPatched);
     BtnPatchedDlg = NewBrowseButton(page, "BtnPatchedDlg", *EditPatched);
@@ -271,9 +282,7 @@ QWidget* TFormSetup::CreateDesignEnvPage()
         "You must adjust your library search path so the modified files for Quillon Tessarium "
         "will be found before the original files.");
     Label22 = NewLabel(page, "Label22", "Library Search Path:");
-    EditLibraryPath = NewEdit(
-        page, "EditLibraryPath",
-        "C:\\Program Files\\Quillon\\Tessarium\\Lib;C:\\Program Files\\Borland\\Delphi 2.0\\Lib");
+    EditLibraryPath = NewEdit(page, "EditLibraryPath", Text(Defaults().libraryPath));
     Label22->setBuddy(EditLibraryPath);
     Label46 = NewWrappingLabel(
         page, "Label46",
@@ -281,8 +290,7 @@ QWidget* TFormSetup::CreateDesignEnvPage()
         "the rest the setup utility will simply copy the modified VCLDB??.?pl to the Bin "
         "folder.");
     Label23 = NewLabel(page, "Label23", "Component Library:");
-    EditComplib =
-        NewEdit(page, "EditComplib", "C:\\Program Files\\Quillon\\Tessarium\\Lib\\CmpLib32.dcl");
+    EditComplib = NewEdit(page, "EditComplib", Text(Defaults().complib));
     Label23->setBuddy(EditComplib);
     BtnComplib = NewBrowseButton(page, "BtnComplib", *EditComplib);
     Label2 = NewWrappingLabel(
@@ -293,7 +301,7 @@ QWidget* TFormSetup::CreateDesignEnvPage()
     ChkInstallDemo = NewCheck(
         page, "ChkInstallDemo",
         "Setup the &Demo project to open automatically when you next launch your environment.",
-        true);
+        Defaults().installDemo);
 
     QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label21);
@@ -357,12 +365,10 @@ QWidget* TFormSetup::CreateDesignToolsPage()
         "To revert to using the BDE, delete the patched DLLs and rename the saved copies to "
         "their original names (remove the .old at the end).");
     Label10 = NewLabel(page, "Label10", "Database Explorer DLL:");
-    EditExplorerPath =
-        NewEdit(page, "EditExplorerPath", "C:\\Program Files\\Borland\\Delphi 2.0\\Bin\\DBX.dll");
+    EditExplorerPath = NewEdit(page, "EditExplorerPath", Text(Defaults().explorerPath));
     Label10->setBuddy(EditExplorerPath);
     LblQueryBuilder = NewLabel(page, "LblQueryBuilder", "Query Builder DLL:");
-    EditQueryBuilderPath = NewEdit(page, "EditQueryBuilderPath",
-                                   "C:\\Program Files\\Borland\\Delphi 2.0\\Bin\\VQBLib32.dll");
+    EditQueryBuilderPath = NewEdit(page, "EditQueryBuilderPath", Text(Defaults().queryBuilderPath));
     LblQueryBuilder->setBuddy(EditQueryBuilderPath);
     Label1 = NewWrappingLabel(
         page, "Label1", "(only supported in client/server editions; only for Delphi 2 and 3))");
