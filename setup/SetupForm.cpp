@@ -20,6 +20,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <array>
 #include <functional>
 
 #include "ApplyEnvironment.h"
@@ -74,6 +75,23 @@ QString JoinLines(const std::vector<std::string>& lines)
     for (const std::string& line : lines)
         parts << Text(line);
     return parts.join(QLatin1Char('\n'));
+}
+
+// One group of radio buttons "Install ...", "Remove ...", "Skip this step.", in the order of
+// StepChoice.
+using StepButtons = std::array<const QRadioButton*, 3>;
+
+StepChoice ChoiceOf(const StepButtons& buttons)
+{
+    for (std::size_t index = 0; index < buttons.size(); ++index)
+        if (buttons[index]->isChecked())
+            return static_cast<StepChoice>(index);
+    return StepChoice::Skip;
+}
+
+void ShowChoice(const std::array<QRadioButton*, 3>& buttons, StepChoice choice)
+{
+    buttons[static_cast<std::size_t>(choice)]->setChecked(true);
 }
 
 // Shows a computed text from its start, as a freshly filled field does.
@@ -336,16 +354,12 @@ SetupFields TFormSetup::FieldsFromControls() const
     fields.generate = ChkGenerate->isChecked();
     fields.originalFiles = LinesOf(*MemoOriginal);
     fields.patchedFolder = Text(EditPatched->text());
-    fields.design = ChkInstallDesign->isChecked()  ? StepChoice::Install
-                    : ChkRemoveDesign->isChecked() ? StepChoice::Remove
-                                                   : StepChoice::Skip;
+    fields.design = ChoiceOf({ChkInstallDesign, ChkRemoveDesign, ChkSkipDesign});
     fields.libraryPath = Text(EditLibraryPath->text());
     fields.complib = Text(EditComplib->text());
     fields.complibEnabled = EditComplib->isEnabled();
     fields.installDemo = ChkInstallDemo->isChecked();
-    fields.tools = ChkInstallTools->isChecked()  ? StepChoice::Install
-                   : ChkRemoveTools->isChecked() ? StepChoice::Remove
-                                                 : StepChoice::Skip;
+    fields.tools = ChoiceOf({ChkInstallTools, ChkRemoveTools, ChkSkipTools});
     fields.explorerPath = Text(EditExplorerPath->text());
     fields.queryBuilderPath = Text(EditQueryBuilderPath->text());
     fields.queryBuilderEnabled = EditQueryBuilderPath->isEnabled();
@@ -361,14 +375,12 @@ void TFormSetup::ControlsFromFields(const SetupFields& fields)
     if (LinesOf(*MemoOriginal) != fields.originalFiles)
         MemoOriginal->setPlainText(JoinLines(fields.originalFiles));
     SetEditText(*EditPatched, fields.patchedFolder);
-    QRadioButton* const design[] = {ChkInstallDesign, ChkRemoveDesign, ChkSkipDesign};
-    design[static_cast<int>(fields.design)]->setChecked(true);
+    ShowChoice({ChkInstallDesign, ChkRemoveDesign, ChkSkipDesign}, fields.design);
     SetEditText(*EditLibraryPath, fields.libraryPath);
     SetEditText(*EditComplib, fields.complib);
     EditComplib->setEnabled(fields.complibEnabled);
     ChkInstallDemo->setChecked(fields.installDemo);
-    QRadioButton* const tools[] = {ChkInstallTools, ChkRemoveTools, ChkSkipTools};
-    tools[static_cast<int>(fields.tools)]->setChecked(true);
+    ShowChoice({ChkInstallTools, ChkRemoveTools, ChkSkipTools}, fields.tools);
     SetEditText(*EditExplorerPath, fields.explorerPath);
     SetEditText(*EditQueryBuilderPath, fields.queryBuilderPath);
     EditQueryBuilderPath->setEnabled(fields.queryBuilderEnabled);
