@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "FileSystem.h"
 
@@ -165,11 +166,41 @@ private:
     const int cancelResult_;
 };
 
+// The tests' answers to the next dialogs (SetMessageDialogAnswer, SetFolderDialogAnswer).
+MessageDialogAnswer& MessageAnswerHook()
+{
+    static MessageDialogAnswer hook;
+    return hook;
+}
+
+FolderDialogAnswer& FolderAnswerHook()
+{
+    static FolderDialogAnswer hook;
+    return hook;
+}
+
 } // namespace
+
+void SetMessageDialogAnswer(MessageDialogAnswer answer)
+{
+    MessageAnswerHook() = std::move(answer);
+}
+
+void SetFolderDialogAnswer(FolderDialogAnswer answer)
+{
+    FolderAnswerHook() = std::move(answer);
+}
 
 int ShowMessageDialog(const QString& message, const QString& caption, MessageKind kind, int buttons,
                       const QString& objectName)
 {
+    if (const MessageDialogAnswer& hook = MessageAnswerHook()) {
+        const MessageDialogRequest request{
+            message, caption.isEmpty() ? QString::fromUtf8(ApplicationTitle) : caption, objectName,
+            kind, buttons};
+        if (const std::optional<int> answer = hook(request))
+            return *answer;
+    }
     MessageDialog dialog(message, caption, kind, buttons, objectName);
     return dialog.exec();
 }
@@ -266,6 +297,9 @@ QString ChosenPath(const QString& native)
 
 QString ChooseFolder(QWidget* owner, const QString& title, const QString& start)
 {
+    if (const FolderDialogAnswer& hook = FolderAnswerHook())
+        if (const std::optional<QString> answer = hook(title, start))
+            return ChosenPath(*answer);
     KeepFileDialogSettingsAway();
     QFileDialog dialog(owner);
     dialog.setObjectName(QStringLiteral("FolderDialog"));

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <optional>
 
 class QFileDialog;
 class QWidget;
@@ -43,3 +45,23 @@ bool ExecFileDialog(QFileDialog& dialog);
 // What a dialog chose, as the windows show it: inside a mapped drive the Windows path on that
 // drive ("C:\db\x.mdb"), elsewhere the native path.
 QString ChosenPath(const QString& native);
+
+// Test hooks: a test answers the next dialogs in place of the user, without showing them. Each
+// hook is asked before its dialog is shown; an answer stands for the user's choice, no answer
+// (std::nullopt) shows the dialog as usual. An empty function removes the hook. Only tests set
+// them: they are the program's one piece of global mutable state.
+struct MessageDialogRequest {
+    QString message;
+    QString caption; // as the title bar would show it
+    QString objectName;
+    MessageKind kind;
+    int buttons;
+};
+// The answer is the result of the button the user would press.
+using MessageDialogAnswer = std::function<std::optional<int>(const MessageDialogRequest&)>;
+void SetMessageDialogAnswer(MessageDialogAnswer answer);
+// The answer is the folder the user would choose, as the dialog gives it (a native path; empty
+// for Cancel); ChooseFolder returns it as it returns a chosen one.
+using FolderDialogAnswer =
+    std::function<std::optional<QString>(const QString& title, const QString& start)>;
+void SetFolderDialogAnswer(FolderDialogAnswer answer);

@@ -116,6 +116,8 @@ public:
     void ItmRefreshClick();
     // The user accepted an in-place edit of `item`'s name (still the old one) as `text`.
     void LstAliasesEdited(QTreeWidgetItem& item, QString& text);
+    // An item of the list changed: a new name is set (column 0), or Apply set its path.
+    void LstAliasesItemChanged(QTreeWidgetItem* item, int column);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

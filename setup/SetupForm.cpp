@@ -20,6 +20,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <array>
 #include <functional>
 
 #include "ApplyEnvironment.h"
@@ -76,6 +77,23 @@ QString JoinLines(const std::vector<std::string>& lines)
     return parts.join(QLatin1Char('\n'));
 }
 
+// One group of radio buttons "Install ...", "Remove ...", "Skip this step.", in the order of
+// StepChoice.
+using StepButtons = std::array<const QRadioButton*, 3>;
+
+StepChoice ChoiceOf(const StepButtons& buttons)
+{
+    for (std::size_t index = 0; index < buttons.size(); ++index)
+        if (buttons[index]->isChecked())
+            return static_cast<StepChoice>(index);
+    return StepChoice::Skip;
+}
+
+void ShowChoice(const std::array<QRadioButton*, 3>& buttons, StepChoice choice)
+{
+    buttons[static_cast<std::size_t>(choice)]->setChecked(true);
+}
+
 // Shows a computed text from its start, as a freshly filled field does.
 void SetEditText(QLineEdit& edit, const std::string& text)
 {
@@ -102,24 +120,15 @@ TFormSetup::~TFormSetup() = default;
 void TFormSetup::ConnectHandlers()
 {
     for (QRadioButton* radio : versionRadios_)
-        connect(radio, &QRadioButton::toggled, this, [this](bool selected) {
-            if (selected)
-                Guarded([&] { RadVersionClick(); });
-        });
+        ConnectChecked(radio, this, &TFormSetup::RadVersionClick);
     for (QRadioButton* radio : {ChkInstallDesign, ChkRemoveDesign})
-        connect(radio, &QRadioButton::toggled, this, [this](bool selected) {
-            if (selected)
-                Guarded([&] { ChkInstallDesignClick(); });
-        });
-    connect(Pages, &QTabWidget::currentChanged, this, [this] { Guarded([&] { PagesChange(); }); });
-    connect(BtnNext, &QPushButton::clicked, this, [this] { Guarded([&] { BtnOkClick(); }); });
-    connect(BtnCancel, &QPushButton::clicked, this, [this] { Guarded([&] { BtnCancelClick(); }); });
-    connect(BtnOriginalDlg, &QPushButton::clicked, this,
-            [this] { Guarded([&] { BtnOriginalDlgClick(); }); });
-    connect(BtnPatchedDlg, &QPushButton::clicked, this,
-            [this] { Guarded([&] { BtnPatchedDlgClick(); }); });
-    connect(BtnComplib, &QPushButton::clicked, this,
-            [this] { Guarded([&] { BtnComplibClick(); }); });
+        ConnectChecked(radio, this, &TFormSetup::ChkInstallDesignClick);
+    ConnectGuarded(Pages, &QTabWidget::currentChanged, this, &TFormSetup::PagesChange);
+    ConnectGuarded(BtnNext, &QPushButton::clicked, this, &TFormSetup::BtnOkClick);
+    ConnectGuarded(BtnCancel, &QPushButton::clicked, this, &TFormSetup::BtnCancelClick);
+    ConnectGuarded(BtnOriginalDlg, &QPushButton::clicked, this, &TFormSetup::BtnOriginalDlgClick);
+    ConnectGuarded(BtnPatchedDlg, &QPushButton::clicked, this, &TFormSetup::BtnPatchedDlgClick);
+    ConnectGuarded(BtnComplib, &QPushButton::clicked, this, &TFormSetup::BtnComplibClick);
 }
 
 QRadioButton* TFormSetup::VersionRadio(Environment environment) const
@@ -345,16 +354,12 @@ SetupFields TFormSetup::FieldsFromControls() const
     fields.generate = ChkGenerate->isChecked();
     fields.originalFiles = LinesOf(*MemoOriginal);
     fields.patchedFolder = Text(EditPatched->text());
-    fields.design = ChkInstallDesign->isChecked()  ? StepChoice::Install
-                    : ChkRemoveDesign->isChecked() ? StepChoice::Remove
-                                                   : StepChoice::Skip;
+    fields.design = ChoiceOf({ChkInstallDesign, ChkRemoveDesign, ChkSkipDesign});
     fields.libraryPath = Text(EditLibraryPath->text());
     fields.complib = Text(EditComplib->text());
     fields.complibEnabled = EditComplib->isEnabled();
     fields.installDemo = ChkInstallDemo->isChecked();
-    fields.tools = ChkInstallTools->isChecked()  ? StepChoice::Install
-                   : ChkRemoveTools->isChecked() ? StepChoice::Remove
-                                                 : StepChoice::Skip;
+    fields.tools = ChoiceOf({ChkInstallTools, ChkRemoveTools, ChkSkipTools});
     fields.explorerPath = Text(EditExplorerPath->text());
     fields.queryBuilderPath = Text(EditQueryBuilderPath->text());
     fields.queryBuilderEnabled = EditQueryBuilderPath->isEnabled();
@@ -370,14 +375,12 @@ void TFormSetup::ControlsFromFields(const SetupFields& fields)
     if (LinesOf(*MemoOriginal) != fields.originalFiles)
         MemoOriginal->setPlainText(JoinLines(fields.originalFiles));
     SetEditText(*EditPatched, fields.patchedFolder);
-    QRadioButton* const design[] = {ChkInstallDesign, ChkRemoveDesign, ChkSkipDesign};
-    design[static_cast<int>(fields.design)]->setChecked(true);
+    ShowChoice({ChkInstallDesign, ChkRemoveDesign, ChkSkipDesign}, fields.design);
     SetEditText(*EditLibraryPath, fields.libraryPath);
     SetEditText(*EditComplib, fields.complib);
     EditComplib->setEnabled(fields.complibEnabled);
     ChkInstallDemo->setChecked(fields.installDemo);
-    QRadioButton* const tools[] = {ChkInstallTools, ChkRemoveTools, ChkSkipTools};
-    tools[static_cast<int>(fields.tools)]->setChecked(true);
+    ShowChoice({ChkInstallTools, ChkRemoveTools, ChkSkipTools}, fields.tools);
     SetEditText(*EditExplorerPath, fields.explorerPath);
     SetEditText(*EditQueryBuilderPath, fields.queryBuilderPath);
     EditQueryBuilderPath->setEnabled(fields.queryBuilderEnabled);

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "QtsWidgets.h"
 #include "SetupForm.h"
 
 namespace
@@ -22,70 +23,23 @@ namespace
 
 // Spacing of the pages: the designed margins around the page contents.
 constexpr int PageMargin = 8;
-
-template <class Widget> Widget* Named(Widget* widget, const char* name)
-{
-    widget->setObjectName(QString::fromUtf8(name));
-    return widget;
-}
-
-QLabel* NewLabel(QWidget* parent, const char* name, const char* text)
-{
-    auto* label = Named(new QLabel(QString::fromUtf8(text), parent), name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-// A label of fixed width that breaks its text into as many lines as it needs.
-QLabel* NewWrappingLabel(QWidget* parent, const char* name, const char* text)
-{
-    QLabel* label = NewLabel(parent, name, text);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QFrame* NewBevel(QWidget* parent, const char* name)
-{
-    auto* line = Named(new QFrame(parent), name);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
+// The margins inside a page: a little more room below the tabs.
+constexpr QMargins PageMargins(PageMargin, PageMargin + 4, PageMargin, PageMargin);
 
 QRadioButton* NewRadio(QWidget* parent, const char* name, const char* text)
 {
     return Named(new QRadioButton(QString::fromUtf8(text), parent), name);
 }
 
-QCheckBox* NewCheck(QWidget* parent, const char* name, const char* text, bool ticked)
+// The fields' texts and ticks before any environment is chosen: the operations' own defaults.
+SetupFields Defaults()
 {
-    auto* box = Named(new QCheckBox(QString::fromUtf8(text), parent), name);
-    box->setChecked(ticked);
-    return box;
+    return SetupFields{};
 }
 
-QLineEdit* NewEdit(QWidget* parent, const char* name, const char* text)
+QString Text(const std::string& text)
 {
-    return Named(new QLineEdit(QString::fromUtf8(text), parent), name);
-}
-
-// The small "..." button beside an edit field, as high as the field.
-QPushButton* NewBrowseButton(QWidget* parent, const char* name, const QLineEdit& besides)
-{
-    auto* button = Named(new QPushButton(QStringLiteral("..."), parent), name);
-    button->setAutoDefault(false);
-    const int height = besides.sizeHint().height();
-    const int width = std::max(height, button->fontMetrics().horizontalAdvance(button->text()) + 8);
-    button->setFixedSize(width, height);
-    return button;
-}
-
-QVBoxLayout* NewPageLayout(QWidget* page)
-{
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(PageMargin, PageMargin + 4, PageMargin, PageMargin);
-    return layout;
+    return QString::fromStdString(text);
 }
 
 // The radio buttons of one group; each group always has exactly one selected button once any
@@ -214,7 +168,7 @@ QWidget* TFormSetup::CreateCompilerPage()
     Label16->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     Label16->installEventFilter(this);
 
-    QVBoxLayout* layout = NewPageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label33);
     layout->addWidget(Label34);
     layout->addSpacing(4);
@@ -251,7 +205,8 @@ QWidget* TFormSetup::CreateCompilePage()
         "To develop applications that use Quillon Tessarium, or to compile the demo "
         "applications, you must generate a modified BDE interface. This interface will then "
         "redirect all BDE calls to the Quillon Tessarium DLL.");
-    ChkGenerate = NewCheck(page, "ChkGenerate", "Generate the modified BDE interface", true);
+    ChkGenerate =
+        NewCheck(page, "ChkGenerate", "Generate the modified BDE interface", Defaults().generate);
     Bevel2 = NewBevel(page, "Bevel2");
     Label14 = NewWrappingLabel(
         page, "Label14",
@@ -270,8 +225,7 @@ QWidget* TFormSetup::CreateCompilePage()
     MemoOriginal->setFixedHeight(MemoOriginal->fontMetrics().lineSpacing() * 4 + 12);
     Label11->setBuddy(MemoOriginal);
     Label12 = NewLabel(page, "Label12", "Path for modified files:");
-    EditPatched =
-        NewEdit(page, "EditPatched", "C:\\Program Files\\Quillon\\Tessarium\\Lib\\BDE.DCU");
+    EditPatched = NewEdit(page, "EditPatched", Text(Defaults().patchedFolder));
     Label12->setBuddy(EditPatched);
     BtnOriginalDlg = NewBrowseButton(page, "BtnOriginalDlg", *EditPatched);
     BtnPatchedDlg = NewBrowseButton(page, "BtnPatchedDlg", *EditPatched);
@@ -281,7 +235,7 @@ QWidget* TFormSetup::CreateCompilePage()
         "of modified files in different folders. Then you can switch the drivers by adjusting "
         "the search path, and recompiling your component library and apps.");
 
-    QVBoxLayout* layout = NewPageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label4);
     layout->addWidget(ChkGenerate);
     layout->addSpacing(4);
@@ -328,9 +282,7 @@ QWidget* TFormSetup::CreateDesignEnvPage()
         "You must adjust your library search path so the modified files for Quillon Tessarium "
         "will be found before the original files.");
     Label22 = NewLabel(page, "Label22", "Library Search Path:");
-    EditLibraryPath = NewEdit(
-        page, "EditLibraryPath",
-        "C:\\Program Files\\Quillon\\Tessarium\\Lib;C:\\Program Files\\Borland\\Delphi 2.0\\Lib");
+    EditLibraryPath = NewEdit(page, "EditLibraryPath", Text(Defaults().libraryPath));
     Label22->setBuddy(EditLibraryPath);
     Label46 = NewWrappingLabel(
         page, "Label46",
@@ -338,8 +290,7 @@ QWidget* TFormSetup::CreateDesignEnvPage()
         "the rest the setup utility will simply copy the modified VCLDB??.?pl to the Bin "
         "folder.");
     Label23 = NewLabel(page, "Label23", "Component Library:");
-    EditComplib =
-        NewEdit(page, "EditComplib", "C:\\Program Files\\Quillon\\Tessarium\\Lib\\CmpLib32.dcl");
+    EditComplib = NewEdit(page, "EditComplib", Text(Defaults().complib));
     Label23->setBuddy(EditComplib);
     BtnComplib = NewBrowseButton(page, "BtnComplib", *EditComplib);
     Label2 = NewWrappingLabel(
@@ -350,9 +301,9 @@ QWidget* TFormSetup::CreateDesignEnvPage()
     ChkInstallDemo = NewCheck(
         page, "ChkInstallDemo",
         "Setup the &Demo project to open automatically when you next launch your environment.",
-        true);
+        Defaults().installDemo);
 
-    QVBoxLayout* layout = NewPageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label21);
     layout->addWidget(ChkInstallDesign);
     layout->addWidget(ChkRemoveDesign);
@@ -414,17 +365,15 @@ QWidget* TFormSetup::CreateDesignToolsPage()
         "To revert to using the BDE, delete the patched DLLs and rename the saved copies to "
         "their original names (remove the .old at the end).");
     Label10 = NewLabel(page, "Label10", "Database Explorer DLL:");
-    EditExplorerPath =
-        NewEdit(page, "EditExplorerPath", "C:\\Program Files\\Borland\\Delphi 2.0\\Bin\\DBX.dll");
+    EditExplorerPath = NewEdit(page, "EditExplorerPath", Text(Defaults().explorerPath));
     Label10->setBuddy(EditExplorerPath);
     LblQueryBuilder = NewLabel(page, "LblQueryBuilder", "Query Builder DLL:");
-    EditQueryBuilderPath = NewEdit(page, "EditQueryBuilderPath",
-                                   "C:\\Program Files\\Borland\\Delphi 2.0\\Bin\\VQBLib32.dll");
+    EditQueryBuilderPath = NewEdit(page, "EditQueryBuilderPath", Text(Defaults().queryBuilderPath));
     LblQueryBuilder->setBuddy(EditQueryBuilderPath);
     Label1 = NewWrappingLabel(
         page, "Label1", "(only supported in client/server editions; only for Delphi 2 and 3))");
 
-    QVBoxLayout* layout = NewPageLayout(page);
+    QVBoxLayout* layout = NewPageLayout(page, PageMargins);
     layout->addWidget(Label13);
     layout->addWidget(ChkInstallTools);
     layout->addWidget(ChkRemoveTools);

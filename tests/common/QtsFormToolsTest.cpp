@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,8 +15,11 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <stdexcept>
+#include <vector>
 
 #include "QtsFormTools.h"
+#include "QtsGuard.h"
 
 namespace
 {
@@ -198,4 +203,125 @@ TEST(ChooseFolderTest, CancelGivesEmptyAndChoosingGivesTheFolder)
     };
     EXPECT_EQ(Answered(choose, seen, [] { return ChooseFolder(nullptr, "Pick"); }),
               QDir::toNativeSeparators(folder.path()));
+}
+
+namespace
+{
+
+// Sets a test's answers to the dialogs for the life of one test.
+class HookedDialogs
+{
+public:
+    std::vector<MessageDialogRequest> asked;
+    std::vector<QString> foldersAsked;
+
+    HookedDialogs(std::optional<int> answer, std::optional<QString> folder)
+    {
+        SetMessageDialogAnswer([this, answer](const MessageDialogRequest& request) {
+            asked.push_back(request);
+            return answer;
+        });
+        SetFolderDialogAnswer([this, folder](const QString& title, const QString& start) {
+            foldersAsked.push_back(title + " | " + start);
+            return folder;
+        });
+    }
+    ~HookedDialogs()
+    {
+        SetMessageDialogAnswer(nullptr);
+        SetFolderDialogAnswer(nullptr);
+    }
+};
+
+} // namespace
+
+TEST(DialogAnswerHook, AnAnswerStandsForTheUsersAndNothingIsShown)
+{
+    HookedDialogs hooked(mrNo, QString());
+    // A modal dialog coming up would fail the test: nothing answers it but this timer.
+    QTimer watch;
+    bool shown = false;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            shown = true;
+            dialog->close();
+        }
+    });
+    watch.start(10);
+
+    EXPECT_EQ(ShowMessageDialog("Go on?", QString(), MessageKind::Warning, mbYes | mbNo, "Asking"),
+              mrNo);
+    ShowNotice("Noted");
+    EXPECT_FALSE(ConfirmDialog("Sure?", "Mine"));
+    EXPECT_EQ(ChooseFolder(nullptr, "Pick", "C:\\db"), QString());
+    EXPECT_FALSE(shown);
+
+    ASSERT_EQ(hooked.asked.size(), 3u);
+    const MessageDialogRequest& first = hooked.asked[0];
+    EXPECT_EQ(first.message, "Go on?");
+    EXPECT_EQ(first.caption, Title); // as the title bar shows an empty caption
+    EXPECT_EQ(first.objectName, "Asking");
+    EXPECT_EQ(first.kind, MessageKind::Warning);
+    EXPECT_EQ(first.buttons, mbYes | mbNo);
+    EXPECT_EQ(hooked.asked[1].kind, MessageKind::Custom);
+    EXPECT_EQ(hooked.asked[2].caption, "Mine");
+    EXPECT_EQ(hooked.asked[2].buttons, mbOK | mbCancel);
+    EXPECT_EQ(hooked.foldersAsked, std::vector<QString>{"Pick | C:\\db"});
+}
+
+TEST(DialogAnswerHook, WithoutAnAnswerTheDialogIsShownAndAChosenFolderIsGivenBackAsChosen)
+{
+    QTemporaryDir folder;
+    {
+        HookedDialogs hooked(std::nullopt, folder.path() + "/sub/..");
+        Seen seen;
+        EXPECT_EQ(Answered(Escape, seen, [] { return ErrorDialog("Broken", "Caption"); }), mrOk);
+        EXPECT_EQ(seen.text, "Broken");
+        EXPECT_EQ(ChooseFolder(nullptr, "Pick"), QDir::toNativeSeparators(folder.path()));
+    }
+    // Once removed, the hook is not asked again: the dialog shows.
+    Seen seen;
+    EXPECT_EQ(Answered(Enter, seen, [] { return ConfirmDialog("Sure?", "Mine"); }), true);
+    EXPECT_EQ(seen.text, "Sure?");
+}
+
+namespace
+{
+
+class Handlers : public QObject
+{
+public:
+    std::vector<QString> calls;
+    void Clicked() { calls.push_back("clicked"); }
+    void Typed(const QString& text) { calls.push_back("typed " + text); }
+    void Fails() { throw std::runtime_error("Cannot open file x"); }
+    void Selected() { calls.push_back("selected"); }
+};
+
+} // namespace
+
+TEST(ConnectGuardedTest, HandlersGetTheSignalsArgumentsAndTheirErrorsGoToTheErrorBox)
+{
+    HookedDialogs hooked(mrOk, std::nullopt);
+    Handlers form;
+    QPushButton button;
+    QLineEdit edit;
+    QRadioButton radio;
+    ConnectGuarded(&button, &QPushButton::clicked, &form, &Handlers::Clicked);
+    ConnectGuarded(&edit, &QLineEdit::textChanged, &form, &Handlers::Typed);
+    ConnectGuarded(&button, &QPushButton::clicked, &form, &Handlers::Fails);
+    ConnectGuarded(&button, &QPushButton::clicked, &form, [&form] { form.calls.push_back("own"); });
+    ConnectChecked(&radio, &form, &Handlers::Selected);
+
+    button.click();
+    edit.setText("abc");
+    radio.setChecked(true);
+    radio.setChecked(false);
+
+    // The failing handler did not keep the ones after it from running.
+    EXPECT_EQ(form.calls, (std::vector<QString>{"clicked", "own", "typed abc", "selected"}));
+    ASSERT_EQ(hooked.asked.size(), 1u);
+    EXPECT_EQ(hooked.asked[0].objectName, "ErrorBox");
+    EXPECT_EQ(hooked.asked[0].message, "Cannot open file x.");
+    EXPECT_EQ(hooked.asked[0].kind, MessageKind::Error);
 }

@@ -201,7 +201,7 @@ TEST_F(EditingAnAlias, AValueOfTheWrongTypeShowsTheRegistryMessageAndTheWindowGo
     Seed("Fine", {{"Path", "C:\\fine.mdb"}});
     TFormConfig& window = OpenWindow();
 
-    AnswerModalWith(Qt::Key_Return);
+    AnswerNext(mrOk);
     Select("Broken");
     ASSERT_EQ(modals.size(), 1u);
     EXPECT_EQ(modals[0].name, "ErrorBox");
@@ -232,7 +232,7 @@ TEST_F(EditingAnAlias, ASaveThatCannotReachTheRegistryIsReportedAndStaysPending)
     Type(window.EditPath, "C:\\elsewhere.mdb");
 
     for (QPushButton* button : {window.BtnOk, window.BtnApply}) {
-        AnswerModalWith(Qt::Key_Return);
+        AnswerNext(mrOk);
         Click(button);
         ASSERT_EQ(modals.size(), 1u);
         EXPECT_EQ(modals[0].name, "MessageDialog");

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <deque>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -24,6 +25,7 @@
 
 #include "AliasStore.h"
 #include "ConfigForm.h"
+#include "QtsFormTools.h"
 #include "TRegistry.h"
 #include "TestEnvironment.h"
 
@@ -32,8 +34,22 @@ using Values = std::vector<std::pair<std::string, std::string>>;
 class AliasWindowTest : public ::testing::Test
 {
 protected:
+    AliasWindowTest()
+    {
+        // Message dialogs with a queued answer (AnswerNext) are answered without being shown.
+        SetMessageDialogAnswer([this](const MessageDialogRequest& request) -> std::optional<int> {
+            if (nextAnswers_.empty())
+                return std::nullopt;
+            modals.push_back({request.objectName, request.caption, request.message});
+            const int answer = nextAnswers_.front();
+            nextAnswers_.pop_front();
+            return answer;
+        });
+    }
+
     void TearDown() override
     {
+        SetMessageDialogAnswer(nullptr);
         modalTimer_.stop();
         form.reset();
     }
@@ -227,6 +243,10 @@ protected:
         modalTimer_.start(10);
     }
 
+    // Answers the next message dialog with the result of one of its buttons, without showing it;
+    // it is recorded in `modals` as a shown one is.
+    void AnswerNext(int result) { nextAnswers_.push_back(result); }
+
     // Answers with a key: Enter presses the default button, Escape the cancel button.
     void AnswerModalWith(Qt::Key key)
     {
@@ -240,6 +260,7 @@ protected:
 private:
     QTimer modalTimer_;
     std::function<void(QWidget&)> modalAnswer_;
+    std::deque<int> nextAnswers_;
 };
 
 inline void PrintTo(const QRect& r, std::ostream* out)

@@ -119,6 +119,69 @@ TEST_F(FramedSetupWindow, OnAPageWhoseTabIsHiddenOnlyTheVisibleTabIsDrawn)
     EXPECT_EQ(stray, 0);
 }
 
+namespace
+{
+
+// The value of one property of a window as xprop prints it ("NAME(TYPE) = value").
+std::string WindowProperty(const QWidget& window, const char* name)
+{
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(window.winId()), name});
+    if (!xprop.waitForFinished(5000))
+        return {};
+    const QString line = QString::fromLocal8Bit(xprop.readAllStandardOutput());
+    const qsizetype equals = line.indexOf(" = ");
+    return equals < 0 ? line.trimmed().toStdString() : line.mid(equals + 3).trimmed().toStdString();
+}
+
+// The window manager's size hints: "program specified minimum size: W by H" and the maximum.
+std::string SizeHint(const QWidget& window, const char* which)
+{
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(window.winId()), "WM_NORMAL_HINTS"});
+    if (!xprop.waitForFinished(5000))
+        return {};
+    for (const QString& line : QString::fromLocal8Bit(xprop.readAllStandardOutput()).split('\n'))
+        if (line.contains(QString("program specified %1 size:").arg(which)))
+            return line.section(':', 1).trimmed().toStdString();
+    return {};
+}
+
+} // namespace
+
+// A fixed dialog: it can be moved and closed, never resized, maximised or minimised. The window
+// asks the window manager for no minimise or maximise function or box (Motif hints), and its
+// size is fixed (minimum = maximum); the window manager offers neither resizing nor maximising.
+TEST_F(FramedSetupWindow, TheWindowIsAFixedDialogWithoutMinimiseAndMaximise)
+{
+    TFormSetup& window = OpenActive();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }));
+
+    // flags, functions, decorations, ...: functions MINIMIZE 0x8, MAXIMIZE 0x10, CLOSE 0x20;
+    // decorations MINIMIZE 0x20, MAXIMIZE 0x40.
+    const QStringList motif =
+        QString::fromStdString(WindowProperty(window, "_MOTIF_WM_HINTS")).split(", ");
+    ASSERT_GE(motif.size(), 3) << motif.join(", ").toStdString();
+    bool ok = false;
+    const unsigned flags = motif[0].toUInt(&ok, 16);
+    const unsigned functions = motif[1].toUInt(&ok, 16);
+    const unsigned decorations = motif[2].toUInt(&ok, 16);
+    EXPECT_EQ(flags & 0x3u, 0x3u); // functions and decorations are both given
+    EXPECT_EQ(functions & 0x18u, 0u);
+    EXPECT_EQ(functions & 0x20u, 0x20u);
+    EXPECT_EQ(decorations & 0x60u, 0u);
+
+    const std::string minimum = SizeHint(window, "minimum");
+    EXPECT_FALSE(minimum.empty());
+    EXPECT_EQ(minimum, SizeHint(window, "maximum"));
+
+    const std::string actions = WindowProperty(window, "_NET_WM_ALLOWED_ACTIONS");
+    EXPECT_NE(actions.find("_NET_WM_ACTION_CLOSE"), std::string::npos) << actions;
+    EXPECT_NE(actions.find("_NET_WM_ACTION_MOVE"), std::string::npos) << actions;
+    EXPECT_EQ(actions.find("_NET_WM_ACTION_MAXIMIZE"), std::string::npos) << actions;
+    EXPECT_EQ(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << actions;
+}
+
 // Pictures of the five pages with the window's frame, after a run that generates the interface
 // files and installs into the design environment, for the documentation. Written only when
 // QTS_SCREENSHOT_DIR names the folder to write them to.

@@ -68,10 +68,10 @@ TEST_F(SetupWindowRun, EmptyLineInOriginalFilesEndsTheRunWithTheErrorBoxAfterDon
     window.MemoOriginal->setPlainText(QString::fromStdString(originals[0] + "\n\n" + originals[1]));
     std::vector<std::string> logWhenShown;
     bool waitCursorWhenShown = true;
-    dialogs.script.push_back([&](QWidget& box) {
+    dialogs.nextAnswers.push_back([&] {
         logWhenShown = LinesOf(window.MemoProgress);
         waitCursorWhenShown = QApplication::overrideCursor() != nullptr;
-        QTest::keyClick(&box, Qt::Key_Return);
+        return int(mrOk);
     });
 
     window.BtnNext->click();

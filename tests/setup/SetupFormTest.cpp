@@ -138,6 +138,8 @@ TEST_F(SetupWindowTest, RememberedEnvironmentIsAppliedExactlyOnce)
     // Not installed at all: every application of the environment says so twice.
     MachineSetup setup;
     setup.environments = {Environment::Delphi2};
+    for (int notice = 0; notice < 2; ++notice)
+        dialogs.AnswerNext(mrOk);
     TFormSetup& window = Open("C++Builder 1", setup);
 
     EXPECT_TRUE(window.RadCPP10->isChecked());
@@ -276,12 +278,14 @@ TEST_F(SetupWindowTest, ChoosersFillTheirFieldsAndCancellingChangesNothing)
     const std::string patched = TextOf(window.EditPatched);
 
     // The watcher rejects each dialog that has no action: cancelled, nothing changes.
+    dialogs.nextFolders = {QString()};
     window.BtnOriginalDlg->click();
     window.BtnPatchedDlg->click();
     EXPECT_EQ(LinesOf(window.MemoOriginal), (std::vector<std::string>{"C:\\first.dcu", ""}));
     EXPECT_EQ(TextOf(window.EditPatched), patched);
 
-    dialogs.script = {Choose(file), Choose(folder), Choose(file, &preset)};
+    dialogs.script = {Choose(file), Choose(file, &preset)};
+    dialogs.nextFolders = {QString::fromStdString(folder)};
     window.BtnOriginalDlg->click();
     window.BtnPatchedDlg->click();
     // The component library chooser starts from the field's text and works while it is disabled.

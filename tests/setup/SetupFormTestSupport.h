@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "InstalledEnvironments.h"
+#include "QtsFormTools.h"
 #include "SetupForm.h"
 #include "TestEnvironment.h"
 
@@ -37,10 +38,45 @@ public:
     std::vector<Seen> seen;
     std::deque<Action> script;
 
+    // Answers for the next message dialogs (the result of a button, computed when the dialog
+    // comes up) and folder choices (the folder chosen, native; empty for Cancel), given without
+    // showing the dialog and recorded in `seen` as a shown one is.
+    std::deque<std::function<int()>> nextAnswers;
+    std::deque<QString> nextFolders;
+
     DialogWatcher()
     {
         connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
         timer_.start(10);
+        SetMessageDialogAnswer([this](const MessageDialogRequest& request) -> std::optional<int> {
+            if (nextAnswers.empty())
+                return std::nullopt;
+            seen.push_back({request.caption.toStdString(), request.message.toStdString()});
+            const std::function<int()> answer = nextAnswers.front();
+            nextAnswers.pop_front();
+            return answer();
+        });
+        SetFolderDialogAnswer(
+            [this](const QString& title, const QString&) -> std::optional<QString> {
+                if (nextFolders.empty())
+                    return std::nullopt;
+                seen.push_back({title.toStdString(), std::string()});
+                const QString folder = nextFolders.front();
+                nextFolders.pop_front();
+                return folder;
+            });
+    }
+
+    ~DialogWatcher() override
+    {
+        SetMessageDialogAnswer(nullptr);
+        SetFolderDialogAnswer(nullptr);
+    }
+
+    // Answers the next message dialog with `result`.
+    void AnswerNext(int result)
+    {
+        nextAnswers.push_back([result] { return result; });
     }
 
 private:
