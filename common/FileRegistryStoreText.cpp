@@ -378,6 +378,7 @@ Reader::Reader(std::string rootName, std::string shortName)
 
 void Reader::Reset()
 {
+    ++generation_;
     tree_.Clear();
     tree_.name = rootName_;
     tree_.fileBytes = 0;
@@ -547,6 +548,7 @@ bool Reader::ReadHeader(std::string_view inside)
     if (deletion) {
         // Deleting the root itself is not something an import does: nothing happens.
         if (node && parent) {
+            ++generation_;
             const std::uint64_t removed = parent->RemoveChild(last);
             liveBytes_ -= std::min(liveBytes_, removed);
         }

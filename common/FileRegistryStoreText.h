@@ -133,6 +133,8 @@ public:
     bool SawSignature() const { return sawSignature_; }
     // Estimated size of the live content in compacted form.
     std::uint64_t LiveBytes() const { return liveBytes_; }
+    // Changes whenever a key of the tree may have been freed (a key deleted, the tree reset).
+    std::uint64_t Generation() const { return generation_; }
 
     std::uint64_t ErrorLine() const { return errorLine_; }
     const std::string& Error() const { return error_; }
@@ -158,6 +160,7 @@ private:
     std::uint64_t line_ = 0;
     bool sawSignature_ = false;
     std::uint64_t liveBytes_ = 0;
+    std::uint64_t generation_ = 0;
     std::uint64_t errorLine_ = 0;
     std::string error_;
 };
