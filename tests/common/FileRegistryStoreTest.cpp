@@ -978,3 +978,80 @@ TEST_F(FileRegistry, RenameOntoOrIntoTheSameNameInOtherLettersMovesNothing)
 } // namespace
 
 #endif
+
+namespace
+{
+
+std::string ReadThrough(FileRegistryStore& store, const RegistryKey& key, const std::string& name)
+{
+    std::uint32_t type = 0;
+    std::string data;
+    if (store.QueryValue(key, name, type, data) != StoreStatus::Ok)
+        return "(missing)";
+    return data.substr(0, data.find('\0'));
+}
+
+} // namespace
+
+TEST_F(FileRegistry, KeysKeptOpenSeeWhatOtherProcessesChangedAtTheirNextRead)
+{
+    const std::string file = environment.UserRegistryFile();
+    const auto other = [](const std::function<void(TRegistry&)>& change) {
+        return Reap(Spawn([&] {
+            TRegistry registry;
+            change(registry);
+            return 0;
+        }));
+    };
+    FileRegistryStore store(file, environment.MachineRegistryFile());
+    std::unique_ptr<RegistryKey> sales;
+    std::unique_ptr<RegistryKey> aliases;
+    ASSERT_EQ(store.CreateKey(RegistryRoot::CurrentUser, nullptr, "Software\\Aliases\\Sales",
+                              KeyAccess::ReadWrite, sales),
+              StoreStatus::Ok);
+    ASSERT_EQ(store.SetValue(*sales, "Path", 1, std::string("first\0", 6)), StoreStatus::Ok);
+    ASSERT_EQ(store.OpenKey(RegistryRoot::CurrentUser, nullptr, "Software\\Aliases",
+                            KeyAccess::ReadWrite, aliases),
+              StoreStatus::Ok);
+
+    // Appended by another process.
+    ASSERT_EQ(other([](TRegistry& r) {
+                  r.OpenKeyPath("\\Software\\Aliases\\Sales", false);
+                  r.WriteText("Path", "second");
+              }),
+              0);
+    EXPECT_EQ(ReadThrough(store, *sales, "Path"), "second");
+
+    // Deleted and made again under the same name: the handle reads the new key, found by its
+    // path, not the one it found before.
+    ASSERT_EQ(other([](TRegistry& r) {
+                  r.RemoveKeyTree("\\Software\\Aliases\\Sales");
+                  r.OpenKeyPath("\\Software\\Aliases\\sales", true);
+                  r.WriteText("Connect", "again");
+              }),
+              0);
+    EXPECT_EQ(ReadThrough(store, *sales, "Path"), "(missing)");
+    EXPECT_EQ(ReadThrough(store, *sales, "Connect"), "again");
+    // The same path opened again from the root finds the new key too.
+    std::unique_ptr<RegistryKey> reopened;
+    ASSERT_EQ(store.OpenKey(RegistryRoot::CurrentUser, nullptr, "Software\\Aliases\\Sales",
+                            KeyAccess::ReadWrite, reopened),
+              StoreStatus::Ok);
+    EXPECT_EQ(ReadThrough(store, *reopened, "Connect"), "again");
+
+    // The file replaced by a new one (as a compaction does) under an unchanged size: the open
+    // file has no name left, and the next read goes to the new one.
+    const std::string bytes = ReadBytes(file);
+    const std::string changed = [&] {
+        std::string copy = bytes;
+        copy.replace(copy.rfind("again"), 5, "later");
+        return copy;
+    }();
+    WriteBytes(environment.Root() + "/new.reg", changed);
+    ASSERT_EQ(::rename((environment.Root() + "/new.reg").c_str(), file.c_str()), 0);
+    EXPECT_EQ(ReadThrough(store, *sales, "Connect"), "later");
+    // And a write through the old handle goes to the new file.
+    EXPECT_EQ(store.SetValue(*sales, "User Name", 1, std::string("Admin\0", 6)), StoreStatus::Ok);
+    EXPECT_EQ(Stored("Software\\Aliases\\Sales", "User Name"), Typed(1, std::string("Admin\0", 6)));
+    EXPECT_EQ(Stored("Software\\Aliases\\Sales", "Connect"), Typed(1, std::string("later\0", 6)));
+}
