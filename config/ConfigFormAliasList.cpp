@@ -12,9 +12,10 @@ TAliasListItem::TAliasListItem(const QStringList& texts)
 
 void TAliasListItem::setData(int column, int role, const QVariant& value)
 {
-    QTreeWidgetItem::setData(column, role, value);
+    // Before the change: a list that sorts itself re-sorts while the text is being set.
     if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
-        name_ = text(0).toStdString();
+        name_ = value.toString().toStdString();
+    QTreeWidgetItem::setData(column, role, value);
 }
 
 bool TAliasListItem::operator<(const QTreeWidgetItem& other) const
