@@ -977,8 +977,6 @@ TEST_F(FileRegistry, RenameOntoOrIntoTheSameNameInOtherLettersMovesNothing)
 
 } // namespace
 
-#endif
-
 namespace
 {
 
@@ -1055,3 +1053,5 @@ TEST_F(FileRegistry, KeysKeptOpenSeeWhatOtherProcessesChangedAtTheirNextRead)
     EXPECT_EQ(Stored("Software\\Aliases\\Sales", "User Name"), Typed(1, std::string("Admin\0", 6)));
     EXPECT_EQ(Stored("Software\\Aliases\\Sales", "Connect"), Typed(1, std::string("later\0", 6)));
 }
+
+#endif
