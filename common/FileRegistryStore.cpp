@@ -416,11 +416,12 @@ bool FileRegistryStore::RootFile::Load(int fd, const struct stat& st)
         MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
-    if (!reader_.Feed(bytes)) {
+    const bool unfinished = IsUnfinishedSignature(bytes);
+    if (!reader_.Feed(std::move(bytes))) {
         MarkUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
         return false;
     }
-    if (reader_.ReadEnd() == 0 && !IsUnfinishedSignature(bytes)) {
+    if (reader_.ReadEnd() == 0 && !unfinished) {
         MarkUnusable("line 1: the file does not begin with the line REGEDIT4");
         return false;
     }
@@ -435,7 +436,7 @@ bool FileRegistryStore::RootFile::ReadAppended(int fd, const struct stat& st)
         MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
-    if (!reader_.Feed(bytes)) {
+    if (!reader_.Feed(std::move(bytes))) {
         MarkUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
         return false;
     }
@@ -606,7 +607,7 @@ StoreStatus FileRegistryStore::RootFile::Append(std::string record)
     }
     struct stat st {
     };
-    if (!reader_.Feed(record) || ::fstat(fd, &st) != 0) {
+    if (!reader_.Feed(std::move(record)) || ::fstat(fd, &st) != 0) {
         looked_ = false;
         return StoreStatus::Failed;
     }
@@ -641,7 +642,7 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
                 "), so the registry file is not compacted and keeps growing");
         return;
     }
-    const std::string image = RegistryFile::WholeFile(reader_.Tree(), reader_.RootName());
+    std::string image = RegistryFile::WholeFile(reader_.Tree(), reader_.RootName());
     struct stat written {
     };
     bool ok = PosixFile::WriteAll(temporary.Get(), image.data(), image.size()) &&
@@ -656,10 +657,11 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
     if (!ok || !temporary.Finish() || !temporary.RenameTo(file_))
         return;
     PosixFile::SyncFolder(folder);
-    std::uint64_t lines = 0;
-    for (const char c : image)
-        lines += c == '\n';
-    reader_.Restart(image.size(), lines);
+    // The tree is read again from the new file's bytes, so that its values look into those and
+    // the bytes of the old file can go.
+    reader_.Reset();
+    if (!reader_.Feed(std::move(image)))
+        looked_ = false;
     seen_ = Fingerprint::Of(written);
     // The open file is the old one: the next look opens the new one.
     dataFd_.Reset();
@@ -885,7 +887,7 @@ StoreStatus FileRegistryStore::QueryValueInfo(const RegistryKey& key, const std:
     const StoreStatus status = FindValue(key, name, value);
     if (status == StoreStatus::Ok) {
         type = value->type;
-        size = static_cast<std::uint32_t>(value->data.size());
+        size = static_cast<std::uint32_t>(value->Size());
         // A read asks for the size and then at once for the data: both come from this look.
         sizedKey_ = &key;
         sizedName_ = name;
@@ -903,7 +905,7 @@ StoreStatus FileRegistryStore::QueryValue(const RegistryKey& key, const std::str
     const StoreStatus status = FindValue(key, name, value, !paired);
     if (status == StoreStatus::Ok) {
         type = value->type;
-        data = value->data;
+        data = value->Data();
     }
     return status;
 }
@@ -939,7 +941,7 @@ StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::strin
     const auto unchanged = [&]() {
         const Node* node = NodeOf(file, *fileKey);
         const Value* value = node ? node->FindValue(name) : nullptr;
-        return value && value->type == type && value->data == data;
+        return value && value->type == type && value->HasData(data);
     };
     // Writing what is already there changes nothing and need not grow the file.
     if (file.Refresh() && unchanged())
@@ -1078,7 +1080,7 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
         info.MaxValueNameLength =
             std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value->name.size()));
         info.MaxValueDataLength =
-            std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value->data.size()));
+            std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value->Size()));
     }
     return StoreStatus::Ok;
 }
