@@ -569,7 +569,7 @@ bool Reader::ReadHeader(std::string_view inside)
             pathBytes += 1 + name.size();
             parent = node;
             last = name;
-            Node* child = node->Child(name);
+            Node* child = node->PastLastChild(name) ? nullptr : node->Child(name);
             if (!child && !deletion) {
                 child = &node->AddChild(name);
                 child->fileBytes = static_cast<std::uint32_t>(pathBytes + 6);
@@ -673,7 +673,7 @@ bool Reader::ReadValue(std::string_view line)
         return true;
     if (!current_)
         return Fail("value before any key header");
-    Value* value = current_->FindValue(name);
+    Value* value = current_->PastLastValue(name) ? nullptr : current_->FindValue(name);
     if (remove) {
         if (value) {
             liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);

@@ -103,6 +103,16 @@ struct Node {
     Node& AddChild(std::string_view childName); // the name must not be there yet
     // Removes a child with its subtree; answers the file bytes its subtree accounted for.
     std::uint64_t RemoveChild(std::string_view childName);
+    // True when the name sorts after every subkey (or value): it is not there, and adding it
+    // goes at the end. Files list keys and values in order, so their reader asks this first.
+    bool PastLastChild(std::string_view childName) const
+    {
+        return children_.empty() || CompareNames((*children_.rbegin())->name, childName) < 0;
+    }
+    bool PastLastValue(std::string_view valueName) const
+    {
+        return values_.empty() || CompareNames((*values_.rbegin())->name, valueName) < 0;
+    }
     const Value* FindValue(std::string_view valueName) const;
     Value* FindValue(std::string_view valueName);
     // The name must not be there yet. `lasting`: it lives as long as the tree (in the bytes the
