@@ -20,6 +20,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <locale.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -27,9 +28,11 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include "FileRegistryStore.h"
 #include "FileRegistryStoreText.h"
+#include "RegistryNames.h"
 #include "TRegistry.h"
 #include "TestEnvironment.h"
 
@@ -1052,6 +1055,74 @@ TEST_F(FileRegistry, KeysKeptOpenSeeWhatOtherProcessesChangedAtTheirNextRead)
     EXPECT_EQ(store.SetValue(*sales, "User Name", 1, std::string("Admin\0", 6)), StoreStatus::Ok);
     EXPECT_EQ(Stored("Software\\Aliases\\Sales", "User Name"), Typed(1, std::string("Admin\0", 6)));
     EXPECT_EQ(Stored("Software\\Aliases\\Sales", "Connect"), Typed(1, std::string("later\0", 6)));
+}
+
+namespace
+{
+
+// Names read character by character from their start, as the registry compares them: UTF-8
+// characters upper-cased (then A-Z as a-z), bytes outside well-formed UTF-8 after all of them.
+std::vector<char32_t> FoldedCharacters(std::string_view name)
+{
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    std::vector<char32_t> folded;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto lead = static_cast<unsigned char>(name[at]);
+        const std::size_t length = lead < 0x80             ? 1
+                                   : (lead & 0xE0) == 0xC0 ? 2
+                                   : (lead & 0xF0) == 0xE0 ? 3
+                                   : (lead & 0xF8) == 0xF0 ? 4
+                                                           : 0;
+        char32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
+        bool wellFormed = length != 0 && at + length <= name.size();
+        for (std::size_t k = 1; wellFormed && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(name[at + k]);
+            wellFormed = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : length == 4 ? 0x10000 : 0;
+        if (!wellFormed || code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            folded.push_back(0x110000 + lead);
+            ++at;
+            continue;
+        }
+        at += length;
+        if (code >= 0x80 && code <= 0xFFFF)
+            code = static_cast<char32_t>(towupper_l(static_cast<wint_t>(code), utf8));
+        folded.push_back(code >= 'A' && code <= 'Z' ? code - 'A' + 'a' : code);
+    }
+    return folded;
+}
+
+} // namespace
+
+TEST(RegistryNameOrder, NamesThatShareTheirFirstBytesCompareCharacterByCharacter)
+{
+    // Pieces that start, end or break UTF-8 characters: a common beginning may end inside a
+    // character of one name and at a character's end in the other.
+    const std::vector<std::string> pieces = {"a",        "A",    "z",    "\xC3\xA9",
+                                             "\xC3\x89", "\xC3", "\xA9", "\xE2\x82\xAC",
+                                             "\xE2\x82", "\x82", "_"};
+    std::mt19937 random(2024);
+    std::vector<std::string> names;
+    for (int n = 0; n < 600; ++n) {
+        std::string name = n % 2 ? "Alias" : "";
+        for (std::size_t count = random() % 5; count > 0; --count)
+            name += pieces[random() % pieces.size()];
+        names.push_back(name);
+    }
+    for (const auto& a : names)
+        for (const auto& b : names) {
+            const auto x = FoldedCharacters(a);
+            const auto y = FoldedCharacters(b);
+            const int expected = x < y ? -1 : (y < x ? 1 : 0);
+            const int got = CompareRegistryNames(a, b);
+            ASSERT_EQ((got > 0) - (got < 0), expected)
+                << testing::PrintToString(a) << " vs " << testing::PrintToString(b);
+        }
 }
 
 #endif
