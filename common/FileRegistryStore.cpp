@@ -943,8 +943,10 @@ StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::strin
         const Value* value = node ? node->FindValue(name) : nullptr;
         return value && value->type == type && value->HasData(data);
     };
-    // Writing what is already there changes nothing and need not grow the file.
-    if (file.Refresh() && unchanged())
+    // Writing what is already there changes nothing and need not grow the file. The tree as
+    // last read is asked first: only a value that seems unchanged needs a look at the file to
+    // be sure; any other goes to the lock, where the file is looked at anyway.
+    if (unchanged() && file.Refresh() && unchanged())
         return StoreStatus::Ok;
     return file.Change([&](std::string& record) {
         if (!NodeOf(file, *fileKey))
@@ -965,13 +967,18 @@ StoreStatus FileRegistryStore::DeleteValue(const RegistryKey& key, const std::st
     if (!(fileKey->access & KeyAccess::SetValue))
         return StoreStatus::AccessDenied;
     RootFile& file = Root(fileKey->root);
-    if (!file.Refresh())
-        return StoreStatus::Failed;
+    // A value that the tree as last read holds goes to the lock, where the file is looked at
+    // anyway; one it lacks needs a look at the file before it is reported missing.
     const Node* node = NodeOf(file, *fileKey);
-    if (!node)
-        return StoreStatus::Failed;
-    if (!node->FindValue(name))
-        return StoreStatus::NotFound;
+    if (!node || !node->FindValue(name)) {
+        if (!file.Refresh())
+            return StoreStatus::Failed;
+        node = NodeOf(file, *fileKey);
+        if (!node)
+            return StoreStatus::Failed;
+        if (!node->FindValue(name))
+            return StoreStatus::NotFound;
+    }
     return file.Change([&](std::string& record) {
         const Node* current = NodeOf(file, *fileKey);
         if (!current)
