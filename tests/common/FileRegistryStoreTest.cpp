@@ -32,6 +32,7 @@
 
 #include "FileRegistryStore.h"
 #include "FileRegistryStoreText.h"
+#include "PosixFile.h"
 #include "RegistryNames.h"
 #include "TRegistry.h"
 #include "TestEnvironment.h"
@@ -839,6 +840,9 @@ TEST_F(FileRegistry, GroupSharedStoreStaysOpenToEveryMemberThroughCompactions)
     constexpr auto Machine = RegistryRoot::LocalMachine;
 
     // Bob writes enough to need a compaction, which would take the file from Ann: he appends.
+    // (The original file is held open, so that no later file can be given its inode number.)
+    const PosixFile::Descriptor holdOriginal(::open(store.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(holdOriginal.Valid());
     const ino_t original = InodeOf(store);
     EXPECT_EQ(as(Bob, [] { return WriteMany(Machine, "Bob", 60); }), 0);
     EXPECT_EQ(StatusOf(store), (Status{Ann, Staff, 0660}));
