@@ -30,6 +30,7 @@ namespace fs = std::filesystem;
 
 const char* const OpenStoreArgument = "--open-store";
 const char* const StartOnlyArgument = "--start-only";
+const char* const SaveOnceArgument = "--save-once";
 
 std::string AliasName(int index)
 {
@@ -169,6 +170,7 @@ BENCHMARK(BM_SaveAlias)
     ->Arg(10)
     ->Arg(1000)
     ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
@@ -187,7 +189,7 @@ void BM_ListAliases(benchmark::State& state)
     if (listed.size() != static_cast<std::size_t>(count))
         state.SkipWithError("wrong number of aliases listed");
 }
-BENCHMARK(BM_ListAliases)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ListAliases)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The first listing of a window that has just opened: a new registry object reads the store.
 void BM_ListAliasesFirstTime(benchmark::State& state)
@@ -271,10 +273,38 @@ int OpenStoreAndReadOne()
     return registry.ReadText("Path").empty() ? 1 : 0;
 }
 
+// For counting system calls: one save of 18 changed values into a store of `count` aliases that
+// this process has listed and saved into before, between two marker lines on standard error.
+// Count with
+//   strace -o trace.txt bench_AliasStoreBench --save-once 10000
+//   sed -n '/SAVE-BEGIN/,/SAVE-END/p' trace.txt
+// (every line between the two marker writes is one system call of the save).
+int SaveOnce(int count)
+{
+    UseStore(Stores().FreshStore(count, "strace"));
+    TRegistry registry;
+    AliasStore aliases(registry);
+    std::vector<std::pair<std::string, std::string>> listed;
+    aliases.ListAliases(AliasScope::CurrentUser, listed);
+    const std::string name = AliasName(count / 2);
+    if (!aliases.SaveAlias(name, FullSettings(count / 2, false)))
+        return 1;
+    const char begin[] = "SAVE-BEGIN\n";
+    const char end[] = "SAVE-END\n";
+    if (::write(2, begin, sizeof begin - 1) < 0)
+        return 1;
+    const bool saved = aliases.SaveAlias(name, FullSettings(count / 2, true));
+    if (::write(2, end, sizeof end - 1) < 0)
+        return 1;
+    return saved ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == SaveOnceArgument)
+        return SaveOnce(std::atoi(argv[2]));
     if (argc == 2 && std::string(argv[1]) == OpenStoreArgument)
         return OpenStoreAndReadOne();
     if (argc == 2 && std::string(argv[1]) == StartOnlyArgument)

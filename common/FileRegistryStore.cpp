@@ -248,7 +248,12 @@ public:
 
     // Brings the tree up to date with the file. False when the root cannot be used: the file
     // cannot be read or parsed, is not a regular file, or lies behind a link not followed.
-    bool Refresh();
+    // `byName`: look at the store's name even when the open file tells enough by itself (a
+    // writer under the lock does, so that nothing is ever appended to a file the name has left).
+    bool Refresh(bool byName = false);
+    // Changes whenever a key may have been freed: a key's node found before stays valid while
+    // this is the same.
+    std::uint64_t TreeGeneration() const { return reader_.Generation(); }
 
     // Whether the user may change this root (cached while the file stays the same).
     bool Writable()
@@ -286,6 +291,7 @@ private:
     bool broken_ = false;
     std::string problem_; // why the root is unusable, as last reported
     Descriptor dataFd_;
+    bool dataWritable_ = false; // dataFd_ is open for writing as well
     bool writable_ = false;
     bool writableKnown_ = false;
     Descriptor lockFd_;
@@ -311,11 +317,22 @@ void FileRegistryStore::RootFile::MarkUnusable(const std::string& problem)
     broken_ = true;
 }
 
-bool FileRegistryStore::RootFile::Refresh()
+bool FileRegistryStore::RootFile::Refresh(bool byName)
 {
-    // The file stays open between operations: a look at its name costs one lstat, which tells
-    // whether the name still leads to the open file (others may have replaced it meanwhile) and
-    // whether others appended to it.
+    // The file stays open between operations. Where the name leads straight to it and it has no
+    // other name, one fstat tells all a reader needs: others appended to it (size, times), or
+    // replaced or removed it (a compaction renames a new file over it: it has no name left).
+    if (!byName && dataFd_.Valid() && looked_ && !broken_ && seen_.links == 1 && file_ == path_) {
+        struct stat st {
+        };
+        if (::fstat(dataFd_.Get(), &st) == 0 && st.st_nlink == 1) {
+            if (seen_ == Fingerprint::Of(st))
+                return true;
+            return Follow(dataFd_.Get(), st);
+        }
+    }
+    // Otherwise a look at its name: one lstat tells whether the name still leads to the open
+    // file and whether others appended to it.
     for (int attempt = 0;; ++attempt) {
         Location where = Locate(path_);
         if (where.kind == Location::Refused) {
@@ -345,7 +362,13 @@ bool FileRegistryStore::RootFile::Refresh()
             return Follow(dataFd_.Get(), where.st);
         }
         // Never through a link put there since the look, and a FIFO put there must not block.
-        Descriptor fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        // Opened for writing too where the user may write it, so that a change appends through
+        // this same descriptor without opening the file again.
+        constexpr int Flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+        Descriptor fd(::open(file_.c_str(), O_RDWR | Flags));
+        dataWritable_ = fd.Valid();
+        if (!fd.Valid() && (errno == EACCES || errno == EROFS || errno == ETXTBSY))
+            fd.Reset(::open(file_.c_str(), O_RDONLY | Flags));
         if (!fd.Valid() && (errno == ENOENT || errno == ELOOP) && attempt < 3)
             continue; // replaced between the look and the open: look again
         struct stat st {
@@ -393,11 +416,12 @@ bool FileRegistryStore::RootFile::Load(int fd, const struct stat& st)
         MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
-    if (!reader_.Feed(bytes)) {
+    const bool unfinished = IsUnfinishedSignature(bytes);
+    if (!reader_.Feed(std::move(bytes))) {
         MarkUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
         return false;
     }
-    if (reader_.ReadEnd() == 0 && !IsUnfinishedSignature(bytes)) {
+    if (reader_.ReadEnd() == 0 && !unfinished) {
         MarkUnusable("line 1: the file does not begin with the line REGEDIT4");
         return false;
     }
@@ -412,7 +436,7 @@ bool FileRegistryStore::RootFile::ReadAppended(int fd, const struct stat& st)
         MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
-    if (!reader_.Feed(bytes)) {
+    if (!reader_.Feed(std::move(bytes))) {
         MarkUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
         return false;
     }
@@ -515,11 +539,13 @@ FileRegistryStore::RootFile::Change(const std::function<StoreStatus(std::string&
         if (file_.empty() && !Refresh())
             return StoreStatus::Failed;
         const std::string file = file_;
-        std::error_code error;
-        std::filesystem::create_directories(PosixFile::FolderOf(file), error);
+        if (!seen_.exists) {
+            std::error_code error;
+            std::filesystem::create_directories(PosixFile::FolderOf(file), error);
+        }
         if (!Lock(file))
             return StoreStatus::Failed;
-        const bool fresh = Refresh();
+        const bool fresh = Refresh(true);
         if (fresh && file_ == file)
             break;
         Unlock();
@@ -540,34 +566,48 @@ FileRegistryStore::RootFile::Change(const std::function<StoreStatus(std::string&
 
 StoreStatus FileRegistryStore::RootFile::Append(std::string record)
 {
-    // The file read is the one written (a missing one is created here, never through a link).
-    const int flags =
-        O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (seen_.exists ? 0 : O_CREAT | O_EXCL);
-    Descriptor fd(::open(file_.c_str(), flags, 0666));
-    struct stat st {
-    };
-    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        (seen_.exists && !seen_.SameFile(st))) {
+    // Under the lock the file was just looked at: the open descriptor is the file at the name,
+    // of the size seen. Only a missing file is opened here, created and never through a link.
+    if (!seen_.exists) {
+        Descriptor created(::open(
+            file_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_CREAT | O_EXCL, 0666));
+        struct stat st {
+        };
+        if (!created.Valid() || ::fstat(created.Get(), &st) != 0) {
+            looked_ = false;
+            return StoreStatus::Failed;
+        }
+        dataFd_ = std::move(created);
+        dataWritable_ = true;
+        seen_ = Fingerprint::Of(st);
+        looked_ = true;
+    }
+    if (!dataFd_.Valid() || !dataWritable_) {
         looked_ = false; // read the file afresh next time
         return StoreStatus::Failed;
     }
-    MatchLock(st.st_gid, st.st_mode);
+    const int fd = dataFd_.Get();
+    MatchLock(seen_.group, seen_.mode);
     // An unfinished line or value left by a crashed writer goes before anything is appended.
     const std::uint64_t at = reader_.SafeEnd();
-    if (static_cast<std::uint64_t>(st.st_size) != at &&
-        ::ftruncate(fd.Get(), static_cast<off_t>(at)) != 0)
+    if (static_cast<std::uint64_t>(seen_.size) != at &&
+        ::ftruncate(fd, static_cast<off_t>(at)) != 0) {
+        looked_ = false;
         return StoreStatus::Failed;
+    }
     reader_.DropPending();
     if (at == 0)
         record = RegistryFile::Signature + record;
-    if (!PosixFile::WriteAllAt(fd.Get(), at, record)) {
-        if (::ftruncate(fd.Get(), static_cast<off_t>(at)) != 0) {
+    if (!PosixFile::WriteAllAt(fd, at, record)) {
+        if (::ftruncate(fd, static_cast<off_t>(at)) != 0) {
             // The file keeps a partial record, which the next load ignores.
         }
         looked_ = false;
         return StoreStatus::Failed;
     }
-    if (!reader_.Feed(record) || ::fstat(fd.Get(), &st) != 0) {
+    struct stat st {
+    };
+    if (!reader_.Feed(std::move(record)) || ::fstat(fd, &st) != 0) {
         looked_ = false;
         return StoreStatus::Failed;
     }
@@ -602,7 +642,7 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
                 "), so the registry file is not compacted and keeps growing");
         return;
     }
-    const std::string image = RegistryFile::WholeFile(reader_.Tree(), reader_.RootName());
+    std::string image = RegistryFile::WholeFile(reader_.Tree(), reader_.RootName());
     struct stat written {
     };
     bool ok = PosixFile::WriteAll(temporary.Get(), image.data(), image.size()) &&
@@ -617,10 +657,11 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
     if (!ok || !temporary.Finish() || !temporary.RenameTo(file_))
         return;
     PosixFile::SyncFolder(folder);
-    std::uint64_t lines = 0;
-    for (const char c : image)
-        lines += c == '\n';
-    reader_.Restart(image.size(), lines);
+    // The tree is read again from the new file's bytes, so that its values look into those and
+    // the bytes of the old file can go.
+    reader_.Reset();
+    if (!reader_.Feed(std::move(image)))
+        looked_ = false;
     seen_ = Fingerprint::Of(written);
     // The open file is the old one: the next look opens the new one.
     dataFd_.Reset();
@@ -652,6 +693,9 @@ public:
     RegistryRoot root;
     std::vector<std::string> path; // names as stored
     std::uint32_t access;
+    // The key's node, valid while the tree's generation is this one.
+    mutable Node* node = nullptr;
+    mutable std::uint64_t generation = 0;
 };
 
 const FileKey* AsFileKey(const FileRegistryStore* store, const RegistryKey* key)
@@ -669,6 +713,17 @@ Node* Find(Node& tree, const std::vector<std::string>& path)
             return nullptr;
     }
     return node;
+}
+
+// The node of an open key: the one found before while no key has been freed since, else found
+// again by its path (it may be gone, or be a new key of the same name).
+Node* NodeOf(FileRegistryStore::RootFile& file, const FileKey& key)
+{
+    if (!key.node || key.generation != file.TreeGeneration()) {
+        key.node = Find(file.Tree(), key.path);
+        key.generation = file.TreeGeneration();
+    }
+    return key.node;
 }
 
 bool Split(const std::string& subKey, std::vector<std::string>& names)
@@ -729,6 +784,7 @@ StoreStatus FileRegistryStore::OpenKey(RegistryRoot root, const RegistryKey* par
                                        const std::string& subKey, std::uint32_t access,
                                        std::unique_ptr<RegistryKey>& key)
 {
+    ++calls_;
     key.reset();
     const FileKey* base = parent ? AsFileKey(this, parent) : nullptr;
     if (parent && (!base || base->root != root))
@@ -741,17 +797,37 @@ StoreStatus FileRegistryStore::OpenKey(RegistryRoot root, const RegistryKey* par
         return StoreStatus::Failed;
     if ((access & KeyAccess::WriteMask) && !file.Writable())
         return StoreStatus::AccessDenied;
+    // A path from the root that was opened last time is found without walking it again, as
+    // long as no key has been freed since.
+    OpenedPath& last = lastOpened_[root == RegistryRoot::CurrentUser ? 0 : 1];
+    if (!base && last.node && last.generation == file.TreeGeneration() && last.subKey == subKey) {
+        auto opened = std::make_unique<FileKey>(this, root, last.path, access);
+        opened->node = last.node;
+        opened->generation = last.generation;
+        key = std::move(opened);
+        return StoreStatus::Ok;
+    }
     std::vector<std::string> path = base ? base->path : std::vector<std::string>();
-    Node* node = Find(file.Tree(), path);
+    Node* node = base ? NodeOf(file, *base) : &file.Tree();
     if (!node)
         return StoreStatus::Failed; // the parent was deleted meanwhile
+    path.reserve(path.size() + names.size());
     for (const auto& name : names) {
         node = node->Child(name);
         if (!node)
             return StoreStatus::NotFound;
         path.push_back(node->name);
     }
-    key = std::make_unique<FileKey>(this, root, std::move(path), access);
+    auto opened = std::make_unique<FileKey>(this, root, std::move(path), access);
+    opened->node = node;
+    opened->generation = file.TreeGeneration();
+    if (!base) {
+        last.subKey = subKey;
+        last.path = opened->path;
+        last.node = node;
+        last.generation = opened->generation;
+    }
+    key = std::move(opened);
     return StoreStatus::Ok;
 }
 
@@ -759,6 +835,7 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
                                          const std::string& subKey, std::uint32_t access,
                                          std::unique_ptr<RegistryKey>& key)
 {
+    ++calls_;
     key.reset();
     const FileKey* base = parent ? AsFileKey(this, parent) : nullptr;
     if (parent && (!base || base->root != root))
@@ -805,11 +882,16 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
 StoreStatus FileRegistryStore::QueryValueInfo(const RegistryKey& key, const std::string& name,
                                               std::uint32_t& type, std::uint32_t& size)
 {
+    ++calls_;
     const Value* value = nullptr;
     const StoreStatus status = FindValue(key, name, value);
     if (status == StoreStatus::Ok) {
         type = value->type;
-        size = static_cast<std::uint32_t>(value->data.size());
+        size = static_cast<std::uint32_t>(value->Size());
+        // A read asks for the size and then at once for the data: both come from this look.
+        sizedKey_ = &key;
+        sizedName_ = name;
+        sizedCall_ = calls_;
     }
     return status;
 }
@@ -817,17 +899,19 @@ StoreStatus FileRegistryStore::QueryValueInfo(const RegistryKey& key, const std:
 StoreStatus FileRegistryStore::QueryValue(const RegistryKey& key, const std::string& name,
                                           std::uint32_t& type, std::string& data)
 {
+    ++calls_;
     const Value* value = nullptr;
-    const StoreStatus status = FindValue(key, name, value);
+    const bool paired = calls_ == sizedCall_ + 1 && sizedKey_ == &key && sizedName_ == name;
+    const StoreStatus status = FindValue(key, name, value, !paired);
     if (status == StoreStatus::Ok) {
         type = value->type;
-        data = value->data;
+        data = value->Data();
     }
     return status;
 }
 
 StoreStatus FileRegistryStore::FindValue(const RegistryKey& key, const std::string& name,
-                                         const RegistryFile::Value*& value)
+                                         const RegistryFile::Value*& value, bool look)
 {
     const FileKey* fileKey = AsFileKey(this, &key);
     if (!fileKey)
@@ -835,9 +919,9 @@ StoreStatus FileRegistryStore::FindValue(const RegistryKey& key, const std::stri
     if (!(fileKey->access & KeyAccess::QueryValue))
         return StoreStatus::AccessDenied;
     RootFile& file = Root(fileKey->root);
-    if (!file.Refresh())
+    if (look && !file.Refresh())
         return StoreStatus::Failed;
-    const Node* node = Find(file.Tree(), fileKey->path);
+    const Node* node = NodeOf(file, *fileKey);
     if (!node)
         return StoreStatus::Failed;
     value = node->FindValue(name);
@@ -847,6 +931,7 @@ StoreStatus FileRegistryStore::FindValue(const RegistryKey& key, const std::stri
 StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::string& name,
                                         std::uint32_t type, const std::string& data)
 {
+    ++calls_;
     const FileKey* fileKey = AsFileKey(this, &key);
     if (!fileKey)
         return StoreStatus::Failed;
@@ -854,15 +939,17 @@ StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::strin
         return StoreStatus::AccessDenied;
     RootFile& file = Root(fileKey->root);
     const auto unchanged = [&]() {
-        const Node* node = Find(file.Tree(), fileKey->path);
+        const Node* node = NodeOf(file, *fileKey);
         const Value* value = node ? node->FindValue(name) : nullptr;
-        return value && value->type == type && value->data == data;
+        return value && value->type == type && value->HasData(data);
     };
-    // Writing what is already there changes nothing and need not grow the file.
-    if (file.Refresh() && unchanged())
+    // Writing what is already there changes nothing and need not grow the file. The tree as
+    // last read is asked first: only a value that seems unchanged needs a look at the file to
+    // be sure; any other goes to the lock, where the file is looked at anyway.
+    if (unchanged() && file.Refresh() && unchanged())
         return StoreStatus::Ok;
     return file.Change([&](std::string& record) {
-        if (!Find(file.Tree(), fileKey->path))
+        if (!NodeOf(file, *fileKey))
             return StoreStatus::Failed;
         if (!unchanged())
             record =
@@ -873,21 +960,27 @@ StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::strin
 
 StoreStatus FileRegistryStore::DeleteValue(const RegistryKey& key, const std::string& name)
 {
+    ++calls_;
     const FileKey* fileKey = AsFileKey(this, &key);
     if (!fileKey)
         return StoreStatus::Failed;
     if (!(fileKey->access & KeyAccess::SetValue))
         return StoreStatus::AccessDenied;
     RootFile& file = Root(fileKey->root);
-    if (!file.Refresh())
-        return StoreStatus::Failed;
-    const Node* node = Find(file.Tree(), fileKey->path);
-    if (!node)
-        return StoreStatus::Failed;
-    if (!node->FindValue(name))
-        return StoreStatus::NotFound;
+    // A value that the tree as last read holds goes to the lock, where the file is looked at
+    // anyway; one it lacks needs a look at the file before it is reported missing.
+    const Node* node = NodeOf(file, *fileKey);
+    if (!node || !node->FindValue(name)) {
+        if (!file.Refresh())
+            return StoreStatus::Failed;
+        node = NodeOf(file, *fileKey);
+        if (!node)
+            return StoreStatus::Failed;
+        if (!node->FindValue(name))
+            return StoreStatus::NotFound;
+    }
     return file.Change([&](std::string& record) {
-        const Node* current = Find(file.Tree(), fileKey->path);
+        const Node* current = NodeOf(file, *fileKey);
         if (!current)
             return StoreStatus::Failed;
         if (!current->FindValue(name))
@@ -900,6 +993,7 @@ StoreStatus FileRegistryStore::DeleteValue(const RegistryKey& key, const std::st
 StoreStatus FileRegistryStore::DeleteKey(RegistryRoot root, const RegistryKey* parent,
                                          const std::string& subKey)
 {
+    ++calls_;
     const FileKey* base = parent ? AsFileKey(this, parent) : nullptr;
     if (parent && (!base || base->root != root))
         return StoreStatus::Failed;
@@ -930,6 +1024,7 @@ StoreStatus FileRegistryStore::DeleteKey(RegistryRoot root, const RegistryKey* p
 StoreStatus FileRegistryStore::EnumKey(const RegistryKey& key, std::uint32_t index,
                                        std::string& name)
 {
+    ++calls_;
     const FileKey* fileKey = AsFileKey(this, &key);
     if (!fileKey)
         return StoreStatus::Failed;
@@ -938,7 +1033,7 @@ StoreStatus FileRegistryStore::EnumKey(const RegistryKey& key, std::uint32_t ind
     RootFile& file = Root(fileKey->root);
     if (!file.Refresh())
         return StoreStatus::Failed;
-    const Node* node = Find(file.Tree(), fileKey->path);
+    const Node* node = NodeOf(file, *fileKey);
     if (!node)
         return StoreStatus::Failed;
     if (index >= node->ChildCount())
@@ -950,6 +1045,7 @@ StoreStatus FileRegistryStore::EnumKey(const RegistryKey& key, std::uint32_t ind
 StoreStatus FileRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t index,
                                          std::string& name)
 {
+    ++calls_;
     const FileKey* fileKey = AsFileKey(this, &key);
     if (!fileKey)
         return StoreStatus::Failed;
@@ -958,7 +1054,7 @@ StoreStatus FileRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t i
     RootFile& file = Root(fileKey->root);
     if (!file.Refresh())
         return StoreStatus::Failed;
-    const Node* node = Find(file.Tree(), fileKey->path);
+    const Node* node = NodeOf(file, *fileKey);
     if (!node)
         return StoreStatus::Failed;
     if (index >= node->ValueCount())
@@ -969,6 +1065,7 @@ StoreStatus FileRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t i
 
 StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo& info)
 {
+    ++calls_;
     info = RegistryKeyInfo();
     const FileKey* fileKey = AsFileKey(this, &key);
     if (!fileKey)
@@ -978,7 +1075,7 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
     RootFile& file = Root(fileKey->root);
     if (!file.Refresh())
         return StoreStatus::Failed;
-    const Node* node = Find(file.Tree(), fileKey->path);
+    const Node* node = NodeOf(file, *fileKey);
     if (!node)
         return StoreStatus::Failed;
     info.SubKeys = static_cast<std::uint32_t>(node->ChildCount());
@@ -990,7 +1087,7 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
         info.MaxValueNameLength =
             std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value->name.size()));
         info.MaxValueDataLength =
-            std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value->data.size()));
+            std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value->Size()));
     }
     return StoreStatus::Ok;
 }

@@ -33,13 +33,15 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "RegistryStore.h"
 
 namespace RegistryFile
 {
+struct Node;
 struct Value;
-}
+} // namespace RegistryFile
 
 class FileRegistryStore : public RegistryStore
 {
@@ -76,10 +78,26 @@ public:
     class RootFile; // one root's file and what has been read of it
 
 private:
+    // The last path opened from a root, and the key it led to while no key has been freed.
+    struct OpenedPath {
+        std::string subKey;
+        std::vector<std::string> path;
+        RegistryFile::Node* node = nullptr;
+        std::uint64_t generation = 0;
+    };
+
     RootFile& Root(RegistryRoot root);
+    // `look`: bring the tree up to date first.
     StoreStatus FindValue(const RegistryKey& key, const std::string& name,
-                          const RegistryFile::Value*& value);
+                          const RegistryFile::Value*& value, bool look = true);
     std::array<std::unique_ptr<RootFile>, 2> roots_;
+    std::array<OpenedPath, 2> lastOpened_;
+    // Store calls so far, and the last value whose size was asked for: a query of its data as
+    // the very next call answers from the same look, as one read of the value.
+    std::uint64_t calls_ = 0;
+    std::uint64_t sizedCall_ = 0;
+    const RegistryKey* sizedKey_ = nullptr;
+    std::string sizedName_;
 };
 
 #endif

@@ -61,6 +61,28 @@ bool StartsWithFolded(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && SameAscii(text.substr(0, prefix.size()), prefix);
 }
 
+bool ReadQuoted(std::string_view& text, std::string& out, std::string& error);
+
+// Reads a quoted string starting at text[0] == '"'; answers the bytes and moves text past the
+// closing quote. Without escapes `view` is the text between the quotes; with them `out` holds
+// the bytes and `view` looks into it.
+bool ReadQuoted(std::string_view& text, std::string_view& view, std::string& out, bool& owned,
+                std::string& error)
+{
+    const std::size_t close = text.find_first_of("\"\\", 1);
+    if (close != std::string_view::npos && text[close] == '"') {
+        view = text.substr(1, close - 1);
+        owned = false;
+        text.remove_prefix(close + 1);
+        return true;
+    }
+    owned = true;
+    if (!ReadQuoted(text, out, error))
+        return false;
+    view = out;
+    return true;
+}
+
 // Reads a quoted string starting at text[0] == '"'; answers the bytes and moves text past the
 // closing quote. The escapes are \\ and \" (as regedit writes them) and \r, \n, \0.
 bool ReadQuoted(std::string_view& text, std::string& out, std::string& error)
@@ -173,7 +195,7 @@ void AppendHex(std::string& out, std::uint32_t value, int minimumDigits)
         out.push_back(buffer[--count]);
 }
 
-bool QuotedFormFits(std::uint32_t type, const std::string& data)
+bool QuotedFormFits(std::uint32_t type, std::string_view data)
 {
     if (type != 1 || data.empty() || data.back() != '\0')
         return false;
@@ -200,7 +222,7 @@ void AppendKey(std::string& out, const Node& node, const std::string& header)
     out += header;
     out += "]\r\n";
     for (const auto& value : node.ValueList()) {
-        out += ValueLine(value->name, value->type, value->data);
+        out += ValueLine(value->name, value->type, value->Data());
         out += "\r\n";
     }
     out += "\r\n";
@@ -312,10 +334,34 @@ Value* Node::FindValue(std::string_view valueName)
     return it != values_.end() ? it->get() : nullptr;
 }
 
-Value& Node::AddValue(std::string_view valueName)
+void Value::SetName(std::string_view bytes, bool lasting)
+{
+    if (lasting) {
+        ownName_.clear();
+        name = bytes;
+    } else {
+        ownName_.assign(bytes.data(), bytes.size());
+        name = ownName_;
+    }
+}
+
+void Value::SetText(std::string_view bytes, bool withNul, bool lasting)
+{
+    terminated = withNul;
+    if (lasting) {
+        ownText_.clear();
+        ownText_.shrink_to_fit();
+        text = bytes;
+    } else {
+        ownText_.assign(bytes.data(), bytes.size());
+        text = ownText_;
+    }
+}
+
+Value& Node::AddValue(std::string_view valueName, bool lasting)
 {
     auto value = std::make_unique<Value>();
-    value->name = std::string(valueName);
+    value->SetName(valueName, lasting);
     Value& added = *value;
     values_.insert(values_.end(), std::move(value));
     valueOrder_.clear();
@@ -378,7 +424,9 @@ Reader::Reader(std::string rootName, std::string shortName)
 
 void Reader::Reset()
 {
+    ++generation_;
     tree_.Clear();
+    kept_.clear();
     tree_.name = rootName_;
     tree_.fileBytes = 0;
     current_ = nullptr;
@@ -408,20 +456,6 @@ void Reader::DropPending()
     readEnd_ = pendingStart_;
 }
 
-void Reader::Restart(std::uint64_t fileSize, std::uint64_t lines)
-{
-    current_ = nullptr;
-    lastHeader_.clear();
-    skipValues_ = false;
-    pending_.clear();
-    pendingActive_ = false;
-    pendingLines_ = 0;
-    readEnd_ = fileSize;
-    line_ = lines;
-    sawSignature_ = true;
-    liveBytes_ = fileSize;
-}
-
 bool Reader::Fail(std::string message)
 {
     errorLine_ = line_;
@@ -429,8 +463,10 @@ bool Reader::Fail(std::string message)
     return false;
 }
 
-bool Reader::Feed(std::string_view bytes)
+bool Reader::Feed(std::string kept)
 {
+    kept_.push_back(std::move(kept));
+    const std::string_view bytes = kept_.back();
     std::size_t position = 0;
     while (position < bytes.size()) {
         const void* found = std::memchr(bytes.data() + position, '\n', bytes.size() - position);
@@ -477,11 +513,12 @@ bool Reader::ReadLine(std::string_view line, std::uint64_t offset)
     if (!continuing)
         return ReadLogicalLine(line);
     pending_.append(line.data(), line.size());
-    const std::string logical = std::move(pending_);
+    // The values of the joined line look into it: it is kept with the file's bytes.
+    kept_.push_back(std::move(pending_));
     pending_.clear();
     pendingActive_ = false;
     pendingLines_ = 0;
-    return ReadLogicalLine(logical);
+    return ReadLogicalLine(kept_.back());
 }
 
 bool Reader::ReadLogicalLine(std::string_view line)
@@ -532,7 +569,7 @@ bool Reader::ReadHeader(std::string_view inside)
             pathBytes += 1 + name.size();
             parent = node;
             last = name;
-            Node* child = node->Child(name);
+            Node* child = node->PastLastChild(name) ? nullptr : node->Child(name);
             if (!child && !deletion) {
                 child = &node->AddChild(name);
                 child->fileBytes = static_cast<std::uint32_t>(pathBytes + 6);
@@ -547,6 +584,7 @@ bool Reader::ReadHeader(std::string_view inside)
     if (deletion) {
         // Deleting the root itself is not something an import does: nothing happens.
         if (node && parent) {
+            ++generation_;
             const std::uint64_t removed = parent->RemoveChild(last);
             liveBytes_ -= std::min(liveBytes_, removed);
         }
@@ -562,12 +600,15 @@ bool Reader::ReadHeader(std::string_view inside)
 
 bool Reader::ReadValue(std::string_view line)
 {
+    // `line` looks into bytes the reader keeps: names and texts without escapes stay views.
     const std::size_t lineBytes = line.size() + 2;
-    std::string name;
+    std::string_view name;
+    std::string nameBytes;
+    bool nameOwned = false;
     std::string error;
     if (line.front() == '@') {
         line.remove_prefix(1);
-    } else if (!ReadQuoted(line, name, error)) {
+    } else if (!ReadQuoted(line, name, nameBytes, nameOwned, error)) {
         return Fail(error);
     }
     line = TrimLeft(line);
@@ -578,15 +619,18 @@ bool Reader::ReadValue(std::string_view line)
     bool remove = false;
     std::uint32_t type = 0;
     std::string data;
+    std::string_view text;
+    bool textOwned = true;
+    bool quoted = false;
     if (line == "-") {
         remove = true;
     } else if (!line.empty() && line.front() == '"') {
-        if (!ReadQuoted(line, data, error))
+        if (!ReadQuoted(line, text, data, textOwned, error))
             return Fail(error);
         if (!TrimLeft(line).empty())
             return Fail("text after a quoted value");
         type = 1;
-        data.push_back('\0');
+        quoted = true;
     } else if (StartsWithFolded(line, "dword:")) {
         const std::string_view digits = TrimRight(line.substr(6));
         if (digits.empty() || digits.size() > 8)
@@ -629,7 +673,7 @@ bool Reader::ReadValue(std::string_view line)
         return true;
     if (!current_)
         return Fail("value before any key header");
-    Value* value = current_->FindValue(name);
+    Value* value = current_->PastLastValue(name) ? nullptr : current_->FindValue(name);
     if (remove) {
         if (value) {
             liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
@@ -640,9 +684,12 @@ bool Reader::ReadValue(std::string_view line)
     if (value)
         liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
     else
-        value = &current_->AddValue(name);
+        value = &current_->AddValue(name, !nameOwned);
     value->type = type;
-    value->data = std::move(data);
+    if (quoted)
+        value->SetText(text, true, !textOwned);
+    else
+        value->SetText(data, false, false);
     value->fileBytes = static_cast<std::uint32_t>(lineBytes);
     liveBytes_ += lineBytes;
     return true;
@@ -651,7 +698,7 @@ bool Reader::ReadValue(std::string_view line)
 namespace
 {
 
-void AppendValueName(std::string& out, const std::string& name)
+void AppendValueName(std::string& out, std::string_view name)
 {
     if (name.empty()) {
         out.push_back('@');
@@ -665,7 +712,7 @@ void AppendValueName(std::string& out, const std::string& name)
 
 } // namespace
 
-std::string ValueLine(const std::string& name, std::uint32_t type, const std::string& data)
+std::string ValueLine(std::string_view name, std::uint32_t type, std::string_view data)
 {
     std::string out;
     out.reserve(name.size() + data.size() * 3 + 16);

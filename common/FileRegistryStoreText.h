@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <set>
 #include <string>
@@ -30,11 +31,40 @@ inline bool SameName(std::string_view a, std::string_view b)
 // The Windows registry's limit on the depth of a key below its root.
 constexpr std::size_t MaximumKeyDepth = 512;
 
+// A value. Its name and data are views: into the file's bytes, which the reader keeps, where the
+// file holds them as they are (most names and texts), else into the value's own strings.
 struct Value {
-    std::string name; // as first created
+    Value() = default;
+    Value(const Value&) = delete;
+    Value& operator=(const Value&) = delete;
+
+    std::string_view name; // as first created
     std::uint32_t type = 0;
-    std::string data;
+    std::string_view text;       // the data, less the final NUL of a text read from quotes
+    bool terminated = false;     // the data is `text` and one NUL
     std::uint32_t fileBytes = 0; // size of its line in the file, for the live-content estimate
+
+    std::size_t Size() const { return text.size() + (terminated ? 1 : 0); }
+    std::string Data() const
+    {
+        std::string data(text);
+        if (terminated)
+            data.push_back('\0');
+        return data;
+    }
+    bool HasData(std::string_view data) const
+    {
+        return data.size() == Size() && data.substr(0, text.size()) == text &&
+               (!terminated || data.back() == '\0');
+    }
+    // Sets the name or data from bytes that outlive the value (the file's, kept by the reader)
+    // or that are copied into the value.
+    void SetName(std::string_view bytes, bool lasting);
+    void SetText(std::string_view bytes, bool withNul, bool lasting);
+
+private:
+    std::string ownName_;
+    std::string ownText_;
 };
 
 // The order of a key's subkeys and values, which can be looked up by a name as well.
@@ -73,9 +103,21 @@ struct Node {
     Node& AddChild(std::string_view childName); // the name must not be there yet
     // Removes a child with its subtree; answers the file bytes its subtree accounted for.
     std::uint64_t RemoveChild(std::string_view childName);
+    // True when the name sorts after every subkey (or value): it is not there, and adding it
+    // goes at the end. Files list keys and values in order, so their reader asks this first.
+    bool PastLastChild(std::string_view childName) const
+    {
+        return children_.empty() || CompareNames((*children_.rbegin())->name, childName) < 0;
+    }
+    bool PastLastValue(std::string_view valueName) const
+    {
+        return values_.empty() || CompareNames((*values_.rbegin())->name, valueName) < 0;
+    }
     const Value* FindValue(std::string_view valueName) const;
     Value* FindValue(std::string_view valueName);
-    Value& AddValue(std::string_view valueName); // the name must not be there yet
+    // The name must not be there yet. `lasting`: it lives as long as the tree (in the bytes the
+    // reader keeps), else it is copied.
+    Value& AddValue(std::string_view valueName, bool lasting);
     bool RemoveValue(std::string_view valueName);
     std::uint64_t SubtreeBytes() const;
     // Removes every subkey and value.
@@ -112,8 +154,9 @@ public:
     // Starts over on an empty tree.
     void Reset();
     // Applies the bytes that follow the ones already read (starting at file offset ReadEnd()).
-    // False on a syntax error, described by ErrorLine() and Error().
-    bool Feed(std::string_view bytes);
+    // False on a syntax error, described by ErrorLine() and Error(). The reader keeps the bytes:
+    // the tree's values look into them.
+    bool Feed(std::string bytes);
 
     Node& Tree() { return tree_; }
     const Node& Tree() const { return tree_; }
@@ -126,13 +169,13 @@ public:
     bool HasPending() const { return pendingActive_; }
     // Forgets an unfinished continued value (the writer has cut it off).
     void DropPending();
-    // The file was rewritten from this tree (compacted): it now has this size and line count.
-    void Restart(std::uint64_t fileSize, std::uint64_t lines);
     // Lines of the file read so far (for error messages).
     std::uint64_t Lines() const { return line_; }
     bool SawSignature() const { return sawSignature_; }
     // Estimated size of the live content in compacted form.
     std::uint64_t LiveBytes() const { return liveBytes_; }
+    // Changes whenever a key of the tree may have been freed (a key deleted, the tree reset).
+    std::uint64_t Generation() const { return generation_; }
 
     std::uint64_t ErrorLine() const { return errorLine_; }
     const std::string& Error() const { return error_; }
@@ -146,6 +189,8 @@ private:
 
     std::string rootName_;
     std::string shortName_;
+    // The bytes read since the tree was last built afresh, where its values' views point.
+    std::deque<std::string> kept_;
     Node tree_;
     Node* current_ = nullptr; // key the following values go to
     std::string lastHeader_;  // the header that chose current_
@@ -158,6 +203,7 @@ private:
     std::uint64_t line_ = 0;
     bool sawSignature_ = false;
     std::uint64_t liveBytes_ = 0;
+    std::uint64_t generation_ = 0;
     std::uint64_t errorLine_ = 0;
     std::string error_;
 };
@@ -177,7 +223,7 @@ std::string DeleteValueRecord(const std::string& rootName, const std::string& pa
 // The line of one value, without its line end. Only a REG_SZ with exactly one final NUL and no
 // CR, LF or NUL before it takes the quoted form; a 4-byte REG_DWORD the dword: form; everything
 // else is written byte for byte as hex.
-std::string ValueLine(const std::string& name, std::uint32_t type, const std::string& data);
+std::string ValueLine(std::string_view name, std::uint32_t type, std::string_view data);
 
 // The whole tree as a compacted file, signature included.
 std::string WholeFile(const Node& tree, const std::string& rootName);

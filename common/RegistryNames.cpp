@@ -86,8 +86,20 @@ char32_t Folded(char32_t c)
 
 int CompareRegistryNames(std::string_view a, std::string_view b)
 {
-    std::size_t i = 0;
-    std::size_t j = 0;
+    // Equal bytes are equal characters: start at the character where the bytes first differ.
+    // Every byte that does not continue a UTF-8 sequence begins a character of its own, so
+    // going back over continuation bytes finds where that character begins in both names.
+    std::size_t same = 0;
+    const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+    while (same < common && a[same] == b[same])
+        ++same;
+    const auto continues = [](std::string_view text, std::size_t at) {
+        return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+    };
+    while (same > 0 && (continues(a, same) || continues(b, same)))
+        --same;
+    std::size_t i = same;
+    std::size_t j = same;
     while (i < a.size() && j < b.size()) {
         const auto x = static_cast<unsigned char>(a[i]);
         const auto y = static_cast<unsigned char>(b[j]);

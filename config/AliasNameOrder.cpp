@@ -1,7 +1,5 @@
 #include "AliasNameOrder.h"
 
-#include <algorithm>
-
 namespace
 {
 
@@ -29,14 +27,16 @@ bool IsCapital(unsigned char c)
     return c >= 'A' && c <= 'Z';
 }
 
-// The characters of a name that take part in the first two comparisons.
-std::string Significant(const std::string& name)
+// The next character at or after `at` that takes part in the first two comparisons, or the
+// end of the name; `at` moves past it.
+bool NextSignificant(std::string_view name, std::size_t& at, unsigned char& c)
 {
-    std::string result;
-    for (const char c : name)
-        if (!IsIgnored(static_cast<unsigned char>(c)))
-            result += c;
-    return result;
+    while (at < name.size()) {
+        c = static_cast<unsigned char>(name[at++]);
+        if (!IsIgnored(c))
+            return true;
+    }
+    return false;
 }
 
 int Sign(int value)
@@ -46,25 +46,30 @@ int Sign(int value)
 
 } // namespace
 
-int CompareAliasNames(const std::string& left, const std::string& right)
+int CompareAliasNames(std::string_view left, std::string_view right)
 {
-    const std::string a = Significant(left);
-    const std::string b = Significant(right);
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const int difference = PrimaryWeight(static_cast<unsigned char>(a[i])) -
-                               PrimaryWeight(static_cast<unsigned char>(b[i]));
+    // Walks both names in place: the list compares names many times while it sorts.
+    std::size_t i = 0;
+    std::size_t j = 0;
+    unsigned char a = 0;
+    unsigned char b = 0;
+    int capitals = 0; // the first difference in letter case, for the second comparison
+    while (true) {
+        const bool moreA = NextSignificant(left, i, a);
+        const bool moreB = NextSignificant(right, j, b);
+        if (!moreA || !moreB) {
+            if (moreA != moreB)
+                return moreA ? 1 : -1;
+            break;
+        }
+        const int difference = PrimaryWeight(a) - PrimaryWeight(b);
         if (difference != 0)
             return Sign(difference);
+        if (capitals == 0 && IsCapital(a) != IsCapital(b))
+            capitals = IsCapital(a) ? 1 : -1;
     }
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    for (size_t i = 0; i < common; ++i) {
-        const bool capitalA = IsCapital(static_cast<unsigned char>(a[i]));
-        const bool capitalB = IsCapital(static_cast<unsigned char>(b[i]));
-        if (capitalA != capitalB)
-            return capitalA ? 1 : -1;
-    }
+    if (capitals != 0)
+        return capitals;
     // Equal but for hyphens and apostrophes: the name with fewer of them first, then plain
     // byte order, so that only identical names compare equal.
     if (left.size() != right.size())

@@ -5,9 +5,24 @@
 
 #include "AliasNameOrder.h"
 
+TAliasListItem::TAliasListItem(const QStringList& texts)
+    : QTreeWidgetItem(texts, UserType), name_(text(0).toStdString())
+{
+}
+
+void TAliasListItem::setData(int column, int role, const QVariant& value)
+{
+    // Before the change: a list that sorts itself re-sorts while the text is being set.
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
+        name_ = value.toString().toStdString();
+    QTreeWidgetItem::setData(column, role, value);
+}
+
 bool TAliasListItem::operator<(const QTreeWidgetItem& other) const
 {
-    return CompareAliasNames(text(0).toStdString(), other.text(0).toStdString()) < 0;
+    if (other.type() == UserType)
+        return CompareAliasNames(name_, static_cast<const TAliasListItem&>(other).name_) < 0;
+    return CompareAliasNames(name_, other.text(0).toStdString()) < 0;
 }
 
 TAliasNameDelegate::TAliasNameDelegate(QTreeWidget& list, EditedHandler edited, NamedHandler named)

@@ -10,11 +10,19 @@
 class QTreeWidget;
 
 // A list item: the alias name in column 0, its path in column 1, sorted by CompareAliasNames.
+// The item keeps its name as the core's string beside the text shown, so that a sort compares
+// names without converting them.
 class TAliasListItem : public QTreeWidgetItem
 {
 public:
-    explicit TAliasListItem(const QStringList& texts) : QTreeWidgetItem(texts, UserType) {}
+    explicit TAliasListItem(const QStringList& texts);
     bool operator<(const QTreeWidgetItem& other) const override;
+    void setData(int column, int role, const QVariant& value) override;
+    // The name in column 0, as the core spells it.
+    const std::string& Name() const { return name_; }
+
+private:
+    std::string name_;
 };
 
 // Edits names in column 0 only. When the user accepts an edit, `edited` sees the item with its

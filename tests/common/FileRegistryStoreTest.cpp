@@ -20,6 +20,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <locale.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -27,9 +28,12 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include "FileRegistryStore.h"
 #include "FileRegistryStoreText.h"
+#include "PosixFile.h"
+#include "RegistryNames.h"
 #include "TRegistry.h"
 #include "TestEnvironment.h"
 
@@ -836,6 +840,9 @@ TEST_F(FileRegistry, GroupSharedStoreStaysOpenToEveryMemberThroughCompactions)
     constexpr auto Machine = RegistryRoot::LocalMachine;
 
     // Bob writes enough to need a compaction, which would take the file from Ann: he appends.
+    // (The original file is held open, so that no later file can be given its inode number.)
+    const PosixFile::Descriptor holdOriginal(::open(store.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(holdOriginal.Valid());
     const ino_t original = InodeOf(store);
     EXPECT_EQ(as(Bob, [] { return WriteMany(Machine, "Bob", 60); }), 0);
     EXPECT_EQ(StatusOf(store), (Status{Ann, Staff, 0660}));
@@ -976,5 +983,150 @@ TEST_F(FileRegistry, RenameOntoOrIntoTheSameNameInOtherLettersMovesNothing)
 }
 
 } // namespace
+
+namespace
+{
+
+std::string ReadThrough(FileRegistryStore& store, const RegistryKey& key, const std::string& name)
+{
+    std::uint32_t type = 0;
+    std::string data;
+    if (store.QueryValue(key, name, type, data) != StoreStatus::Ok)
+        return "(missing)";
+    return data.substr(0, data.find('\0'));
+}
+
+} // namespace
+
+TEST_F(FileRegistry, KeysKeptOpenSeeWhatOtherProcessesChangedAtTheirNextRead)
+{
+    const std::string file = environment.UserRegistryFile();
+    const auto other = [](const std::function<void(TRegistry&)>& change) {
+        return Reap(Spawn([&] {
+            TRegistry registry;
+            change(registry);
+            return 0;
+        }));
+    };
+    FileRegistryStore store(file, environment.MachineRegistryFile());
+    std::unique_ptr<RegistryKey> sales;
+    std::unique_ptr<RegistryKey> aliases;
+    ASSERT_EQ(store.CreateKey(RegistryRoot::CurrentUser, nullptr, "Software\\Aliases\\Sales",
+                              KeyAccess::ReadWrite, sales),
+              StoreStatus::Ok);
+    ASSERT_EQ(store.SetValue(*sales, "Path", 1, std::string("first\0", 6)), StoreStatus::Ok);
+    ASSERT_EQ(store.OpenKey(RegistryRoot::CurrentUser, nullptr, "Software\\Aliases",
+                            KeyAccess::ReadWrite, aliases),
+              StoreStatus::Ok);
+
+    // Appended by another process.
+    ASSERT_EQ(other([](TRegistry& r) {
+                  r.OpenKeyPath("\\Software\\Aliases\\Sales", false);
+                  r.WriteText("Path", "second");
+              }),
+              0);
+    EXPECT_EQ(ReadThrough(store, *sales, "Path"), "second");
+
+    // Deleted and made again under the same name: the handle reads the new key, found by its
+    // path, not the one it found before.
+    ASSERT_EQ(other([](TRegistry& r) {
+                  r.RemoveKeyTree("\\Software\\Aliases\\Sales");
+                  r.OpenKeyPath("\\Software\\Aliases\\sales", true);
+                  r.WriteText("Connect", "again");
+              }),
+              0);
+    EXPECT_EQ(ReadThrough(store, *sales, "Path"), "(missing)");
+    EXPECT_EQ(ReadThrough(store, *sales, "Connect"), "again");
+    // The same path opened again from the root finds the new key too.
+    std::unique_ptr<RegistryKey> reopened;
+    ASSERT_EQ(store.OpenKey(RegistryRoot::CurrentUser, nullptr, "Software\\Aliases\\Sales",
+                            KeyAccess::ReadWrite, reopened),
+              StoreStatus::Ok);
+    EXPECT_EQ(ReadThrough(store, *reopened, "Connect"), "again");
+
+    // The file replaced by a new one (as a compaction does) under an unchanged size: the open
+    // file has no name left, and the next read goes to the new one.
+    const std::string bytes = ReadBytes(file);
+    const std::string changed = [&] {
+        std::string copy = bytes;
+        copy.replace(copy.rfind("again"), 5, "later");
+        return copy;
+    }();
+    WriteBytes(environment.Root() + "/new.reg", changed);
+    ASSERT_EQ(::rename((environment.Root() + "/new.reg").c_str(), file.c_str()), 0);
+    EXPECT_EQ(ReadThrough(store, *sales, "Connect"), "later");
+    // And a write through the old handle goes to the new file.
+    EXPECT_EQ(store.SetValue(*sales, "User Name", 1, std::string("Admin\0", 6)), StoreStatus::Ok);
+    EXPECT_EQ(Stored("Software\\Aliases\\Sales", "User Name"), Typed(1, std::string("Admin\0", 6)));
+    EXPECT_EQ(Stored("Software\\Aliases\\Sales", "Connect"), Typed(1, std::string("later\0", 6)));
+}
+
+namespace
+{
+
+// Names read character by character from their start, as the registry compares them: UTF-8
+// characters upper-cased (then A-Z as a-z), bytes outside well-formed UTF-8 after all of them.
+std::vector<char32_t> FoldedCharacters(std::string_view name)
+{
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    std::vector<char32_t> folded;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto lead = static_cast<unsigned char>(name[at]);
+        const std::size_t length = lead < 0x80             ? 1
+                                   : (lead & 0xE0) == 0xC0 ? 2
+                                   : (lead & 0xF0) == 0xE0 ? 3
+                                   : (lead & 0xF8) == 0xF0 ? 4
+                                                           : 0;
+        char32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
+        bool wellFormed = length != 0 && at + length <= name.size();
+        for (std::size_t k = 1; wellFormed && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(name[at + k]);
+            wellFormed = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : length == 4 ? 0x10000 : 0;
+        if (!wellFormed || code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            folded.push_back(0x110000 + lead);
+            ++at;
+            continue;
+        }
+        at += length;
+        if (code >= 0x80 && code <= 0xFFFF)
+            code = static_cast<char32_t>(towupper_l(static_cast<wint_t>(code), utf8));
+        folded.push_back(code >= 'A' && code <= 'Z' ? code - 'A' + 'a' : code);
+    }
+    return folded;
+}
+
+} // namespace
+
+TEST(RegistryNameOrder, NamesThatShareTheirFirstBytesCompareCharacterByCharacter)
+{
+    // Pieces that start, end or break UTF-8 characters: a common beginning may end inside a
+    // character of one name and at a character's end in the other.
+    const std::vector<std::string> pieces = {"a",        "A",    "z",    "\xC3\xA9",
+                                             "\xC3\x89", "\xC3", "\xA9", "\xE2\x82\xAC",
+                                             "\xE2\x82", "\x82", "_"};
+    std::mt19937 random(2024);
+    std::vector<std::string> names;
+    for (int n = 0; n < 600; ++n) {
+        std::string name = n % 2 ? "Alias" : "";
+        for (std::size_t count = random() % 5; count > 0; --count)
+            name += pieces[random() % pieces.size()];
+        names.push_back(name);
+    }
+    for (const auto& a : names)
+        for (const auto& b : names) {
+            const auto x = FoldedCharacters(a);
+            const auto y = FoldedCharacters(b);
+            const int expected = x < y ? -1 : (y < x ? 1 : 0);
+            const int got = CompareRegistryNames(a, b);
+            ASSERT_EQ((got > 0) - (got < 0), expected)
+                << testing::PrintToString(a) << " vs " << testing::PrintToString(b);
+        }
+}
 
 #endif
