@@ -157,6 +157,7 @@ TFormConfig::TFormConfig(QWidget* parent) : QMainWindow(parent)
     BuildMenu();
     SetTabOrder();
     ConnectHandlers();
+    ShowStartNotices();
     Guarded([&] { FormCreate(); });
 }
 
