@@ -14,7 +14,8 @@ enum ExitCode {
     ExitError = 3,  // a registry or file error ended it
 };
 
-int RunQtsCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The whole program after its name: the global options, then one command.
+int RunQtsCtl(std::vector<std::string> args, std::ostream& out, std::ostream& err);
 int RunAliasCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunSetupCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

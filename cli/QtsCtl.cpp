@@ -1,9 +1,11 @@
 // qtsctl: the aliases and the development-environment setup of Quillon Tessarium from the
 // command line, for scripts and build machines.
+#include <cstdlib>
 #include <iostream>
 
 #include "Commands.h"
 #include "QtsLocations.h"
+#include "WinePrefix.h"
 
 #ifndef QTS_VERSION
 #define QTS_VERSION "unknown"
@@ -12,7 +14,7 @@
 namespace
 {
 
-const char* const Usage = "qtsctl [--help] [--version] COMMAND [ARGUMENTS]";
+const char* const Usage = "qtsctl [--help] [--version] [--wine-prefix FOLDER] COMMAND [ARGUMENTS]";
 
 const char* const Help =
     "Aliases and development-environment setup of Quillon Tessarium, without a window.\n"
@@ -22,19 +24,66 @@ const char* const Help =
     "  alias    list, show, set, rename, delete, export, import and check aliases\n"
     "  setup    show what the setup fills in for an environment, or run the setup\n"
     "\n"
+    "\n"
+    "Options:\n"
+    "  --wine-prefix FOLDER   use that Wine prefix as the registry and the drives, as\n"
+    "                         QTS_WINEPREFIX does (Linux); it may stand anywhere before \"--\"\n"
+    "\n"
+    "While the Wine prefix in use has programs running (its wineserver), every command stops\n"
+    "with a message and exit code 1, and nothing is written.\n"
     "'qtsctl COMMAND --help' describes a command. Nothing is ever asked on the terminal.\n"
     "Exit codes: 0 done, 1 not done or problems found, 2 wrong usage, 3 error.\n";
 
 const char* const WhereUsage = "qtsctl where";
 
-int RunWhere(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+// Takes the global option --wine-prefix FOLDER (or --wine-prefix=FOLDER) out of the arguments,
+// wherever it stands before "--"; answers the folder, empty when the option is not given.
+std::string TakeWinePrefixOption(std::vector<std::string>& args)
+{
+    const std::string name = "--wine-prefix";
+    std::string folder;
+    for (std::size_t i = 0; i < args.size() && args[i] != "--";) {
+        if (args[i] == name) {
+            if (i + 1 >= args.size())
+                throw UsageError("the option " + name + " needs a value");
+            folder = args[i + 1];
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                       args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+            if (folder.empty())
+                throw UsageError("the option " + name + " needs a folder");
+        } else if (args[i].rfind(name + "=", 0) == 0) {
+            folder = args[i].substr(name.size() + 1);
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+            if (folder.empty())
+                throw UsageError("the option " + name + " needs a folder");
+        } else {
+            ++i;
+        }
+    }
+    return folder;
+}
+
+bool AsksForHelp(const std::vector<std::string>& args)
+{
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            return false;
+        if (arg == "--help" || arg == "-h")
+            return true;
+    }
+    return false;
+}
+
+int RunWhere(const std::vector<std::string>& args, bool prefixFromOption, std::ostream& out,
+             std::ostream& err)
 {
     try {
         const ParsedCommandLine line = ParseCommandLine(args, {});
         if (line.Has("help")) {
             out << "Usage: " << WhereUsage << "\n"
                 << "Shows where the registry roots HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER and\n"
-                   "the drive table are, and which environment variable chose each place.\n";
+                   "the drive table are, and which environment variable (or --wine-prefix)\n"
+                   "chose each place.\n";
             return ExitOk;
         }
         if (!line.operands.empty())
@@ -44,7 +93,9 @@ int RunWhere(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     for (const QtsLocation& location : QtsLocations()) {
         out << location.what << ": " << location.where;
-        if (!location.movedBy.empty())
+        if (prefixFromOption && location.movedBy == "QTS_WINEPREFIX")
+            out << " (from --wine-prefix)";
+        else if (!location.movedBy.empty())
             out << " (from " << location.movedBy << ")";
         out << "\n";
     }
@@ -62,8 +113,25 @@ int ReportUsage(std::ostream& err, const UsageError& error, const std::string& u
     return ExitUsage;
 }
 
-int RunQtsCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunQtsCtl(std::vector<std::string> args, std::ostream& out, std::ostream& err)
 {
+    std::string winePrefix;
+    try {
+        winePrefix = TakeWinePrefixOption(args);
+    } catch (const UsageError& error) {
+        return ReportUsage(err, error, Usage, "");
+    }
+    if (!winePrefix.empty()) {
+#ifdef _WIN32
+        return ReportUsage(err,
+                           UsageError("--wine-prefix is for the Linux build; under Wine this "
+                                      "program uses the prefix it runs in"),
+                           Usage, "");
+#else
+        // The store and the drive table are chosen from the environment, as for the windows.
+        ::setenv("QTS_WINEPREFIX", winePrefix.c_str(), 1);
+#endif
+    }
     if (args.empty())
         return ReportUsage(err, UsageError("a command is missing"), Usage, "");
     const std::string& first = args.front();
@@ -76,15 +144,28 @@ int RunQtsCtl(const std::vector<std::string>& args, std::ostream& out, std::ostr
         out << "qtsctl " << QTS_VERSION << "\n";
         return ExitOk;
     }
-    if (first == "where")
-        return RunWhere(rest, out, err);
+    const bool known = first == "where" || first == "alias" || first == "setup";
+    if (!known && !first.empty() && first[0] == '-')
+        return ReportUsage(err, UsageError("unknown option " + first), Usage, "");
+    if (!known)
+        return ReportUsage(err, UsageError("unknown command '" + first + "'"), Usage, "");
+    // A Wine server would write its own copy of the registry back over anything written now.
+    const std::string inUse = AsksForHelp(rest) ? std::string() : WinePrefix::InUseNotice();
+    if (first == "where") {
+        const int code = RunWhere(rest, !winePrefix.empty(), out, err);
+        if (code == ExitOk && !inUse.empty()) {
+            err << "qtsctl: " << inUse << "\n";
+            return ExitFailed;
+        }
+        return code;
+    }
+    if (!inUse.empty()) {
+        err << "qtsctl: " << inUse << "\n";
+        return ExitFailed;
+    }
     if (first == "alias")
         return RunAliasCommand(rest, out, err);
-    if (first == "setup")
-        return RunSetupCommand(rest, out, err);
-    if (!first.empty() && first[0] == '-')
-        return ReportUsage(err, UsageError("unknown option " + first), Usage, "");
-    return ReportUsage(err, UsageError("unknown command '" + first + "'"), Usage, "");
+    return RunSetupCommand(rest, out, err);
 }
 
 int main(int argc, char** argv)

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "FileSystem.h"
+#include "WinePrefix.h"
 
 const char* const ApplicationTitle = "QTS Configuration Utility";
 
@@ -218,6 +219,12 @@ int ErrorDialog(const QString& message, const QString& caption)
 void ShowNotice(const QString& message)
 {
     ShowMessageDialog(message, QString::fromUtf8(ApplicationTitle), MessageKind::Custom, mbOK);
+}
+
+void ShowStartNotices()
+{
+    if (const std::string notice = WinePrefix::InUseNotice(); !notice.empty())
+        ShowNotice(QString::fromStdString(notice));
 }
 
 namespace

@@ -29,6 +29,9 @@ int ShowMessageDialog(const QString& message, const QString& caption, MessageKin
 bool ConfirmDialog(const QString& message, const QString& caption);
 int ErrorDialog(const QString& message, const QString& caption);
 void ShowNotice(const QString& message);
+// What a window shows as it starts, before it reads the registry: the notice that the Wine
+// prefix is in use (WinePrefix::InUseNotice), when it is.
+void ShowStartNotices();
 // Qt's folder dialog with the title, opened in `start` (a Windows path, through the drive table)
 // when that folder exists; the chosen folder as ChosenPath gives it, empty on cancel.
 QString ChooseFolder(QWidget* owner, const QString& title, const QString& start = QString());

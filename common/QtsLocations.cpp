@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "FileRegistryStore.h"
+#include "WinePrefix.h"
 #endif
 
 namespace
@@ -55,6 +56,10 @@ std::vector<QtsLocation> QtsLocations()
             {"HKEY_CURRENT_USER", "the Windows registry", ""},
             {"Drive table", "the Windows drives", ""}};
 #else
+    if (const std::string prefix = WinePrefix::FromEnvironment(); !prefix.empty())
+        return {{"HKEY_LOCAL_MACHINE", WinePrefix::MachineRegistryFile(prefix), "QTS_WINEPREFIX"},
+                {"HKEY_CURRENT_USER", WinePrefix::UserRegistryFile(prefix), "QTS_WINEPREFIX"},
+                {"Drive table", WinePrefix::DriveTable(prefix), "QTS_WINEPREFIX"}};
     return {{"HKEY_LOCAL_MACHINE", FileRegistryStore::MachineFileFromEnvironment(),
              FirstSet({"QTS_MACHINE_REGISTRY"})},
             {"HKEY_CURRENT_USER", FileRegistryStore::UserFileFromEnvironment(),

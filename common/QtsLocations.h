@@ -1,5 +1,6 @@
 // Where this system keeps the two registry roots and the drives, and what chose the place: the
-// files of the file registry store and the drive table, or the Windows registry and drives.
+// files of the file registry store and the drive table, a Wine prefix's files (QTS_WINEPREFIX),
+// or the Windows registry and drives.
 #pragma once
 
 #include <string>

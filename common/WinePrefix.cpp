@@ -121,6 +121,14 @@ std::string InUseMessage(const std::string& prefix)
            " is in use. Close its programs (or run \"wineserver -k\") and start again.";
 }
 
+std::string InUseNotice()
+{
+    const std::string prefix = FromEnvironment();
+    if (prefix.empty() || !InUse(prefix))
+        return std::string();
+    return InUseMessage(prefix);
+}
+
 void RedirectSystemFolder(const std::string& driveFolder, std::vector<std::string>& components)
 {
     if (components.size() < 2 || !SameIgnoringAsciiCase(components[0], "windows") ||
@@ -152,6 +160,20 @@ void RedirectSystemFolder(const std::string& driveFolder, std::vector<std::strin
     if (::stat((prefix + "/drive_c/windows/syswow64").c_str(), &wow) != 0 || !S_ISDIR(wow.st_mode))
         return;
     components[1] = "syswow64";
+}
+
+} // namespace WinePrefix
+
+#else
+
+#include "WinePrefix.h"
+
+namespace WinePrefix
+{
+
+std::string InUseNotice()
+{
+    return std::string();
 }
 
 } // namespace WinePrefix

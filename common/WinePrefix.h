@@ -7,9 +7,20 @@
 // so nothing may be written while it serves the prefix: InUse tells.
 #pragma once
 
+#include <string>
+
+namespace WinePrefix
+{
+
+// What the windows and qtsctl say before anything else while the prefix QTS_WINEPREFIX names is
+// in use (InUseMessage); empty when it is not, when the variable is not set, and on Windows.
+// Both registry roots are then unavailable: every open for writing is refused.
+std::string InUseNotice();
+
+} // namespace WinePrefix
+
 #ifndef _WIN32
 
-#include <string>
 #include <vector>
 
 namespace WinePrefix

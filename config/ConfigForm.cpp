@@ -50,6 +50,7 @@ TFormConfig::TFormConfig(QWidget* parent) : QMainWindow(parent)
     BuildMenu();
     SetTabOrder();
     ConnectHandlers();
+    ShowStartNotices();
     Guarded([&] { FormCreate(); });
 }
 

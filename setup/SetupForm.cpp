@@ -111,6 +111,7 @@ TFormSetup::TFormSetup(QWidget* parent) : QDialog(parent)
                    Qt::MSWindowsFixedSizeDialogHint);
     CreateControls();
     ConnectHandlers();
+    ShowStartNotices();
     Guarded([&] { FormCreate(); });
     BtnNext->setFocus();
 }

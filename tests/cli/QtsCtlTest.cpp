@@ -2,10 +2,16 @@
 // registry store and drive table of each test.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "FileSystem.h"
 #include "InstalledEnvironments.h"
@@ -352,4 +358,80 @@ TEST_F(QtsCtl, EveryLevelHasHelpAndWhereNamesTheFiles)
         << where.out;
     EXPECT_NE(where.out.find("HKEY_CURRENT_USER: " + environment.UserRegistryFile()),
               std::string::npos);
+}
+
+TEST_F(QtsCtl, TheWinePrefixOptionChoosesThePrefixAndAPrefixInUseStopsEveryCommand)
+{
+    // A prefix as Wine leaves it, whose server (were one running) keeps its lock in `server`.
+    const std::string prefix = environment.Root() + "/prefix";
+    const std::string server = environment.Root() + "/server";
+    std::filesystem::create_directories(prefix + "/dosdevices");
+    std::ofstream(prefix + "/system.reg", std::ios::binary)
+        << "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n"
+           "\n[Software\\\\Borland] 1796698985\n#time=1dd86c0a547c4a0\n";
+    std::ofstream(prefix + "/user.reg", std::ios::binary)
+        << "WINE REGISTRY Version 2\n;; All keys relative to "
+           "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n";
+    std::ofstream(prefix + "/wineserver") << server << "\n";
+
+    const Result where = Run({"--wine-prefix", prefix, "where"});
+    EXPECT_EQ(where.code, 0) << where.err;
+    EXPECT_EQ(where.out, "HKEY_LOCAL_MACHINE: " + prefix + "/system.reg (from --wine-prefix)\n" +
+                             "HKEY_CURRENT_USER: " + prefix + "/user.reg (from --wine-prefix)\n" +
+                             "Drive table: " + prefix + "/dosdevices (from --wine-prefix)\n");
+    // After the command too; the store of the variables stays untouched.
+    const std::string before = MachineStore();
+    ASSERT_EQ(
+        Run({"alias", "set", "Sales", "--path", "C:\\db\\sales.mdb", "--wine-prefix=" + prefix})
+            .code,
+        0);
+    EXPECT_NE(Slurp(prefix + "/system.reg")
+                  .find("[Software\\\\Quillon\\\\Tessarium\\\\Configuration"
+                        "\\\\Aliases\\\\Sales]"),
+              std::string::npos);
+    EXPECT_EQ(MachineStore(), before);
+    EXPECT_EQ(Run({"alias", "list", "--wine-prefix"}).code, 2);
+
+    // The server's lock, held by this process as a running wineserver holds it.
+    struct stat st {
+    };
+    ASSERT_EQ(::stat(prefix.c_str(), &st), 0);
+    char name[64];
+    std::snprintf(name, sizeof name, "/server-%llx-%llx",
+                  static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    std::filesystem::create_directories(server + name);
+    const int lock = ::open((server + name + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    struct flock hold {
+    };
+    hold.l_type = F_WRLCK;
+    hold.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(lock, F_SETLK, &hold), 0);
+    const std::string machine = Slurp(prefix + "/system.reg");
+    const std::string user = Slurp(prefix + "/user.reg");
+    const std::string message = "qtsctl: The Wine prefix " + prefix +
+                                " is in use. Close its programs (or run \"wineserver -k\") and "
+                                "start again.\n";
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"alias", "set", "Other", "--path", "C:\\o.mdb"},
+                                               {"alias", "delete", "Sales"},
+                                               {"alias", "list", "--scope", "user"},
+                                               {"setup", "run", "--environment", "Delphi 3"}}) {
+        std::vector<std::string> args = command;
+        args.insert(args.begin(), {"--wine-prefix", prefix});
+        const Result result = Run(args);
+        EXPECT_EQ(result.code, 1) << command[1];
+        EXPECT_EQ(result.err, message) << command[1];
+        EXPECT_EQ(result.out, "") << command[1];
+    }
+    // "where" still says where, and that the prefix is in use.
+    const Result inUse = Run({"where", "--wine-prefix", prefix});
+    EXPECT_EQ(inUse.code, 1);
+    EXPECT_EQ(inUse.out, where.out);
+    EXPECT_EQ(inUse.err, message);
+    EXPECT_EQ(Slurp(prefix + "/system.reg"), machine);
+    EXPECT_EQ(Slurp(prefix + "/user.reg"), user);
+    ::close(lock);
+    EXPECT_EQ(Run({"alias", "delete", "Sales", "--wine-prefix", prefix}).code, 0);
 }

@@ -1,7 +1,9 @@
 // The Wine prefix store against Wine itself, in a prefix that "wineboot -i" makes: what "reg
 // add" writes is read here, what is written here "reg export" and "reg query" show; nothing
-// changes while "wineserver -p" serves the prefix; a write changes only the keys it touches, and
-// Wine starts on the files afterwards without a complaint. Skipped when Wine is not installed.
+// changes while "wineserver -p" serves the prefix (qtsctl and the windows say so and write
+// nothing); a write changes only the keys it touches, and Wine starts on the files afterwards
+// without a complaint; Delphi 3 registered by "reg add" is found, and a setup run and qtsctl's
+// aliases land where Wine reads them. Skipped when Wine is not installed.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +15,14 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
+
+#ifdef QTS_WINE_WINDOW_TESTS
+#include "../setup/SetupFormTestSupport.h"
+#include "ConfigForm.h"
+#include <QRadioButton>
+#include <QTreeWidget>
+#endif
 
 #include "AliasStore.h"
 #include "RegistryStore.h"
@@ -55,6 +65,15 @@ int RunShell(const std::string& command, std::string* output = nullptr)
     if (output)
         *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs qtsctl with the arguments (each quoted for the shell).
+int QtsCtl(const std::vector<std::string>& args, std::string* output = nullptr)
+{
+    std::string command = Quoted(QTSCTL_PROGRAM);
+    for (const std::string& arg : args)
+        command += " " + Quoted(arg);
+    return RunShell(command, output);
 }
 
 bool WineInstalled()
@@ -274,6 +293,43 @@ TEST_F(WineItself, NoByteOfEitherFileChangesWhileTheServerRuns)
     EXPECT_FALSE(registry.OpenKeyPath("\\Software\\Microsoft", false));
     registry.SelectRoot(HKEY_CURRENT_USER_ROOT);
     EXPECT_FALSE(registry.OpenKeyPath("\\Software\\Quillon\\Tessarium", true));
+
+    // qtsctl stops at once with the notice, whether the variable or the option names the prefix.
+    const std::string notice = "qtsctl: " + WinePrefix::InUseMessage(prefix_) + "\n";
+    std::string said;
+    EXPECT_EQ(QtsCtl({"alias", "set", "Sales", "--path", "C:\\Elsewhere.mdb"}, &said), 1);
+    EXPECT_EQ(said, notice);
+    UnsetEnv("QTS_WINEPREFIX");
+    EXPECT_EQ(QtsCtl({"setup", "run", "--wine-prefix", prefix_, "--environment", "Delphi 3",
+                      "--design", "install"},
+                     &said),
+              1);
+    EXPECT_EQ(said, notice);
+    SetEnv("QTS_WINEPREFIX", prefix_);
+#ifdef QTS_WINE_WINDOW_TESTS
+    // Both windows start with the notice and find both roots unavailable: no aliases, and the
+    // setup finds nothing installed.
+    {
+        DialogWatcher dialogs;
+        TFormConfig config;
+        config.show();
+        ASSERT_FALSE(dialogs.seen.empty());
+        EXPECT_EQ(dialogs.seen[0].text, WinePrefix::InUseMessage(prefix_));
+        EXPECT_EQ(dialogs.seen.size(), 1u);
+        EXPECT_EQ(config.LstAliases->topLevelItemCount(), 0);
+        config.close();
+
+        TFormSetup setup;
+        ASSERT_EQ(dialogs.seen.size(), 2u);
+        EXPECT_EQ(dialogs.seen[1].text, WinePrefix::InUseMessage(prefix_));
+        setup.show();
+        setup.RadDelphi30->click();
+        ASSERT_GE(dialogs.seen.size(), 3u);
+        EXPECT_EQ(dialogs.seen[2].text,
+                  "Quillon Tessarium does not seem to be installed properly.");
+        setup.close();
+    }
+#endif
     EXPECT_EQ(Machine(), machine);
     EXPECT_EQ(User(), user);
 
@@ -335,6 +391,127 @@ TEST_F(WineItself, AWriteChangesOnlyTheKeysItTouchesAndWineStartsOnTheFilesAfter
     EXPECT_EQ(Wine("wine reg query 'HKLM\\Software\\Borland\\Delphi\\3.0\\Library' /reg:32", &said),
               0);
     EXPECT_NE(said.find("C:\\Quillon\\Lib"), std::string::npos) << said;
+    Settle();
+}
+
+TEST_F(WineItself, DelphiThreeRegisteredByRegAddIsFoundAndTheSetupRunLandsWhereWineReadsIt)
+{
+    Settle();
+    // The engine and Delphi 3 as their installers leave them: files on drive C:, the
+    // installation keys in the 32-bit view, the library key of the user.
+    const std::string product = "C:\\Program Files\\Quillon\\Tessarium";
+    const std::string delphi = "C:\\Program Files\\Borland\\Delphi 3";
+    const std::string driveC = prefix_ + "/drive_c/Program Files";
+    fs::create_directories(driveC + "/Quillon/Tessarium/Lib/Delphi3");
+    fs::create_directories(driveC + "/Quillon/Tessarium/Demo/Delphi3");
+    fs::create_directories(driveC + "/Borland/Delphi 3/Bin");
+    std::ofstream(driveC + "/Quillon/Tessarium/Lib/Delphi3/VCLDB30.dpl") << "ENGINE PACKAGE";
+    std::ofstream(driveC + "/Quillon/Tessarium/Demo/Delphi3/Demo.dpr") << "program Demo;\r\n";
+    std::ofstream(driveC + "/Borland/Delphi 3/Bin/VCLDB30.dpl") << "DELPHI PACKAGE";
+    for (const std::string& add :
+         {"'HKLM\\Software\\Quillon\\Tessarium' /v RootDir /d " + Quoted(product) + " /reg:32",
+          "'HKLM\\Software\\Borland\\Delphi\\3.0' /v RootDir /d " + Quoted(delphi) + " /reg:32",
+          std::string("'HKCU\\Software\\Borland\\Delphi\\3.0\\Library' /v SearchPath /d "
+                      "'$(DELPHI)\\Lib;$(DELPHI)\\Bin;$(DELPHI)\\Imports'"),
+          // The user last set up Delphi 5.
+          std::string("'HKCU\\Software\\Quillon\\Tessarium' /v LastEnvironment /d 'Delphi 5'")}) {
+        std::string said;
+        ASSERT_EQ(Wine("wine reg add " + add + " /f", &said), 0) << said;
+    }
+    Settle();
+    const std::string engineLib = product + "\\Lib\\Delphi3";
+    std::string said;
+
+#ifdef QTS_WINE_WINDOW_TESTS
+    {
+        DialogWatcher dialogs;
+        TFormSetup setup;
+        setup.show();
+        // It starts on the environment set up last, which is not in this prefix.
+        ASSERT_FALSE(dialogs.seen.empty());
+        for (const auto& seen : dialogs.seen)
+            EXPECT_EQ(seen.text, "Delphi 5.0 does not seem to be installed properly.");
+        const std::size_t shown = dialogs.seen.size();
+        setup.RadDelphi30->click();
+        EXPECT_EQ(dialogs.seen.size(), shown) << dialogs.seen.back().text;
+        EXPECT_EQ(TextOf(setup.EditPatched), engineLib);
+        EXPECT_TRUE(setup.ChkInstallDesign->isChecked());
+        EXPECT_NE(TextOf(setup.EditLibraryPath).find(engineLib), std::string::npos)
+            << TextOf(setup.EditLibraryPath);
+        setup.close();
+    }
+#endif
+    ASSERT_EQ(QtsCtl({"setup", "show", "--environment", "Delphi 3"}, &said), 0) << said;
+    EXPECT_NE(said.find(engineLib), std::string::npos) << said;
+    EXPECT_EQ(said.find("not seem"), std::string::npos) << said;
+
+    const std::string machine = Machine();
+    const std::string user = User();
+    UnsetEnv("QTS_WINEPREFIX");
+    ASSERT_EQ(QtsCtl({"setup", "run", "--wine-prefix", prefix_, "--environment", "Delphi 3",
+                      "--no-generate", "--design", "install", "--tools", "skip"},
+                     &said),
+              0)
+        << said;
+    ASSERT_EQ(QtsCtl({"--wine-prefix", prefix_, "alias", "set", "Orders", "--path",
+                      "C:\\Data\\Orders.mdb", "--exclusive"},
+                     &said),
+              0)
+        << said;
+    ASSERT_EQ(QtsCtl({"--wine-prefix", prefix_, "alias", "set", "Mine", "--scope", "user", "--path",
+                      "C:\\Users\\Mine.mdb"},
+                     &said),
+              0)
+        << said;
+    SetEnv("QTS_WINEPREFIX", prefix_);
+
+    // Only the keys written changed. The Aliases keys themselves hold no values: whether they
+    // appear as a block of their own depends on who wrote the file last (Wine leaves them out).
+    const std::string aliases = "[Software\\\\Wow6432Node\\\\Quillon\\\\Tessarium\\\\Configuration"
+                                "\\\\Aliases";
+    const std::string userAliases = "[Software\\\\Quillon\\\\Tessarium\\\\Configuration\\\\Aliases";
+    std::set<std::string> machineKeys = Differences(machine, Machine());
+    machineKeys.erase(aliases);
+    std::set<std::string> userKeys = Differences(user, User());
+    userKeys.erase(userAliases);
+    EXPECT_EQ(machineKeys, (std::set<std::string>{aliases + "\\\\Orders"}));
+    EXPECT_EQ(userKeys, (std::set<std::string>{"[Software\\\\Borland\\\\Delphi\\\\3.0\\\\Library",
+                                               "[Software\\\\Borland\\\\Delphi\\\\3.0\\\\Session",
+                                               "[Software\\\\Quillon\\\\Tessarium",
+                                               userAliases + "\\\\Mine"}));
+
+    // Wine starts on the files and reads what was written.
+    EXPECT_EQ(
+        Wine("wine reg query 'HKCU\\Software\\Borland\\Delphi\\3.0\\Library' /v SearchPath", &said),
+        0)
+        << said;
+    EXPECT_NE(said.find(engineLib + ";" + product +
+                        "\\Lib\\Src;$(DELPHI)\\Lib;$(DELPHI)\\Bin;"
+                        "$(DELPHI)\\Imports;"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(
+        Wine("wine reg query 'HKCU\\Software\\Borland\\Delphi\\3.0\\Session' /v Project", &said),
+        0);
+    EXPECT_NE(said.find(product + "\\Demo\\Delphi3\\Demo.dpr"), std::string::npos) << said;
+    EXPECT_EQ(Wine("wine reg query "
+                   "'HKLM\\Software\\Quillon\\Tessarium\\Configuration\\Aliases\\Orders' /reg:32",
+                   &said),
+              0)
+        << said;
+    EXPECT_NE(said.find("C:\\Data\\Orders.mdb"), std::string::npos) << said;
+    EXPECT_EQ(
+        Wine("wine reg query 'HKCU\\Software\\Quillon\\Tessarium\\Configuration\\Aliases\\Mine'",
+             &said),
+        0)
+        << said;
+    EXPECT_NE(said.find("C:\\Users\\Mine.mdb"), std::string::npos) << said;
+    EXPECT_EQ(Wine("wine reg query 'HKCU\\Software\\Quillon\\Tessarium' /v LastEnvironment", &said),
+              0);
+    EXPECT_NE(said.find("Delphi 3"), std::string::npos) << said;
+    EXPECT_EQ(Wine("wine cmd /c echo started", &said), 0) << said;
+    EXPECT_NE(said.find("started"), std::string::npos) << said;
+    EXPECT_EQ(Contents(driveC + "/Borland/Delphi 3/Bin/VCLDB30.dpl"), "ENGINE PACKAGE");
     Settle();
 }
 

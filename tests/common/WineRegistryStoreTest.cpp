@@ -238,6 +238,11 @@ TEST_F(WinePrefixStore, NothingIsWrittenWhileAWineServerServesThePrefix)
         EXPECT_EQ(WinePrefix::InUseMessage(prefix),
                   "The Wine prefix " + prefix +
                       " is in use. Close its programs (or run \"wineserver -k\") and start again.");
+        // What the windows and qtsctl start with; nothing without the variable.
+        EXPECT_EQ(WinePrefix::InUseNotice(), WinePrefix::InUseMessage(prefix));
+        UnsetEnv("QTS_WINEPREFIX");
+        EXPECT_EQ(WinePrefix::InUseNotice(), "");
+        SetEnv("QTS_WINEPREFIX", prefix);
 
         // Both roots are unavailable for opening, and a key opened before the server started
         // is not written either.
@@ -256,6 +261,7 @@ TEST_F(WinePrefixStore, NothingIsWrittenWhileAWineServerServesThePrefix)
         EXPECT_EQ(User(), UserText);
     }
     EXPECT_FALSE(WinePrefix::InUse(prefix));
+    EXPECT_EQ(WinePrefix::InUseNotice(), "");
     early.WriteText("RootDir", "C:\\elsewhere");
     EXPECT_NE(Machine().find("\"RootDir\"=\"C:\\\\elsewhere\""), std::string::npos);
 }
