@@ -5,6 +5,7 @@
 
 #include "AliasNameOrder.h"
 #include "RegistryStore.h"
+#include "TRegistry.h"
 
 namespace
 {
