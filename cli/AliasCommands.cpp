@@ -13,6 +13,7 @@
 #include "AliasNameOrder.h"
 #include "AliasRegFile.h"
 #include "AliasStore.h"
+#include "AsciiCase.h"
 #include "Commands.h"
 #include "JetFileCheck.h"
 #include "Json.h"
@@ -144,17 +145,6 @@ bool AliasExists(TRegistry& registry, const std::string& name)
     const bool exists = registry.OpenKeyPath(std::string(AliasesKeyPath) + "\\" + name, false);
     registry.CloseCurrentKey();
     return exists;
-}
-
-// Key names compare ignoring case; ASCII folding is what every store here agrees on.
-bool SameNameIgnoringCase(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto fold = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return fold(x) == fold(y);
-           });
 }
 
 int NoSuchAlias(std::ostream& err, const std::string& name, const Scope& scope)
@@ -294,7 +284,8 @@ int Rename(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std
     if (!AliasExists(registry, from))
         return NoSuchAlias(err, from, scope);
     if (AliasExists(registry, to)) {
-        if (SameNameIgnoringCase(from, to)) {
+        // Key names compare ignoring case; ASCII folding is what every store here agrees on.
+        if (EqualIgnoringAsciiCase(from, to)) {
             err << "qtsctl: '" << to << "' is the alias '" << from
                 << "' itself: alias names compare ignoring case, and a key keeps the spelling it"
                    " was created with. Nothing was renamed; to change only the letter case, rename"
