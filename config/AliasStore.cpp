@@ -5,11 +5,6 @@
 #include "AsciiCase.h"
 
 const char* const AliasesKeyPath = "\\Software\\Quillon\\Tessarium\\Configuration\\Aliases";
-const char* const PlacementKeyPath = "Software\\Quillon\\Tessarium\\Configuration";
-const char* const PlacementLeft = "LastLeft";
-const char* const PlacementTop = "LastTop";
-const char* const PlacementWidth = "LastWidth";
-const char* const PlacementHeight = "LastHeight";
 
 namespace
 {
