@@ -173,6 +173,28 @@ void RequireOperands(const ParsedCommandLine& line, std::size_t count)
         throw UsageError("unexpected argument '" + line.operands[count] + "'");
 }
 
+// The one operand of a command on a single alias, checked.
+const std::string& AliasOperand(const ParsedCommandLine& line)
+{
+    RequireOperands(line, 1);
+    CheckName(line.operands[0]);
+    return line.operands[0];
+}
+
+// The settings of the existing alias a command names; none, with the reason written to err,
+// when the scope cannot be opened or holds no such alias.
+std::optional<AliasSettings> ExistingAlias(const std::string& name, const Scope& scope,
+                                           std::ostream& err)
+{
+    TRegistry registry;
+    if (!OpenScope(registry, scope, err))
+        return std::nullopt;
+    std::optional<AliasSettings> settings = AliasStore(registry).LoadAlias(name);
+    if (!settings)
+        NoSuchAlias(err, name, scope);
+    return settings;
+}
+
 int List(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, std::ostream& err)
 {
     RequireOperands(line, 0);
@@ -199,15 +221,10 @@ int List(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, s
 
 int Show(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, std::ostream& err)
 {
-    RequireOperands(line, 1);
-    const std::string& name = line.operands[0];
-    CheckName(name);
-    TRegistry registry;
-    if (!OpenScope(registry, scope, err))
-        return ExitFailed;
-    const std::optional<AliasSettings> settings = AliasStore(registry).LoadAlias(name);
+    const std::string& name = AliasOperand(line);
+    const std::optional<AliasSettings> settings = ExistingAlias(name, scope, err);
     if (!settings)
-        return NoSuchAlias(err, name, scope);
+        return ExitFailed;
     if (line.Has("json")) {
         out << "{\"name\": " << JsonString(name);
         for (const AliasField& field : Fields) {
@@ -244,9 +261,7 @@ std::vector<OptionRule> SetOptions()
 
 int Set(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std::ostream& err)
 {
-    RequireOperands(line, 1);
-    const std::string& name = line.operands[0];
-    CheckName(name);
+    const std::string& name = AliasOperand(line);
     TRegistry registry;
     if (!OpenScope(registry, scope, err))
         return ExitFailed;
@@ -307,9 +322,7 @@ int Rename(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std
 
 int Delete(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std::ostream& err)
 {
-    RequireOperands(line, 1);
-    const std::string& name = line.operands[0];
-    CheckName(name);
+    const std::string& name = AliasOperand(line);
     TRegistry registry;
     if (!OpenScope(registry, scope, err))
         return ExitFailed;
@@ -410,15 +423,10 @@ void PrintCheck(std::ostream& out, const char* what, const std::string& path,
 
 int Check(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, std::ostream& err)
 {
-    RequireOperands(line, 1);
-    const std::string& name = line.operands[0];
-    CheckName(name);
-    TRegistry registry;
-    if (!OpenScope(registry, scope, err))
-        return ExitFailed;
-    const std::optional<AliasSettings> settings = AliasStore(registry).LoadAlias(name);
+    const std::string& name = AliasOperand(line);
+    const std::optional<AliasSettings> settings = ExistingAlias(name, scope, err);
     if (!settings)
-        return NoSuchAlias(err, name, scope);
+        return ExitFailed;
     bool problem = false;
     const std::pair<const char*, const std::string*> files[] = {
         {"Database file", &settings->Path}, {"System file", &settings->SystemDb}};
