@@ -61,11 +61,11 @@ HKEY BaseOf(RegistryRoot root, const RegistryKey* parent)
     return parent ? HandleOf(*parent) : RootKey(root);
 }
 
-} // namespace
-
-StoreStatus Win32RegistryStore::OpenKey(RegistryRoot root, const RegistryKey* parent,
-                                        const std::string& subKey, std::uint32_t access,
-                                        std::unique_ptr<RegistryKey>& key)
+// Opens (or creates) the key at subKey below parent or the root through `call`, one of the two
+// system functions that hand out a new HKEY.
+template <typename Call>
+StoreStatus KeyFrom(RegistryRoot root, const RegistryKey* parent, const std::string& subKey,
+                    std::unique_ptr<RegistryKey>& key, Call call)
 {
     const HKEY base = BaseOf(root, parent);
     if (!base)
@@ -73,30 +73,33 @@ StoreStatus Win32RegistryStore::OpenKey(RegistryRoot root, const RegistryKey* pa
     // The system would collapse "a\\b" and ignore a trailing backslash; such paths name no key.
     if (HasEmptyComponent(subKey))
         return StoreStatus::InvalidName;
-    HKEY opened = nullptr;
-    const LONG error = ::RegOpenKeyExA(base, subKey.c_str(), 0, access, &opened);
+    HKEY handle = nullptr;
+    const LONG error = call(base, subKey.c_str(), &handle);
     if (error != ERROR_SUCCESS)
         return StatusOf(error);
-    key = std::make_unique<Win32Key>(opened);
+    key = std::make_unique<Win32Key>(handle);
     return StoreStatus::Ok;
+}
+
+} // namespace
+
+StoreStatus Win32RegistryStore::OpenKey(RegistryRoot root, const RegistryKey* parent,
+                                        const std::string& subKey, std::uint32_t access,
+                                        std::unique_ptr<RegistryKey>& key)
+{
+    return KeyFrom(root, parent, subKey, key, [access](HKEY base, const char* path, HKEY* opened) {
+        return ::RegOpenKeyExA(base, path, 0, access, opened);
+    });
 }
 
 StoreStatus Win32RegistryStore::CreateKey(RegistryRoot root, const RegistryKey* parent,
                                           const std::string& subKey, std::uint32_t access,
                                           std::unique_ptr<RegistryKey>& key)
 {
-    const HKEY base = BaseOf(root, parent);
-    if (!base)
-        return StoreStatus::Failed;
-    if (HasEmptyComponent(subKey))
-        return StoreStatus::InvalidName;
-    HKEY created = nullptr;
-    const LONG error = ::RegCreateKeyExA(base, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         access, nullptr, &created, nullptr);
-    if (error != ERROR_SUCCESS)
-        return StatusOf(error);
-    key = std::make_unique<Win32Key>(created);
-    return StoreStatus::Ok;
+    return KeyFrom(root, parent, subKey, key, [access](HKEY base, const char* path, HKEY* created) {
+        return ::RegCreateKeyExA(base, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                 created, nullptr);
+    });
 }
 
 StoreStatus Win32RegistryStore::QueryValueInfo(const RegistryKey& key, const std::string& name,
