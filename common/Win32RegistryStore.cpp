@@ -81,6 +81,24 @@ StoreStatus KeyFrom(RegistryRoot root, const RegistryKey* parent, const std::str
     return StoreStatus::Ok;
 }
 
+// Reads a key or value name through `call` (RegEnumKeyExA or RegEnumValueA) into a buffer of
+// `size` bytes; a longer buffer is asked for only if the system says the name does not fit.
+template <typename Call> StoreStatus NameFrom(std::size_t size, std::string& name, Call call)
+{
+    std::vector<char> buffer(size);
+    for (;;) {
+        DWORD length = static_cast<DWORD>(buffer.size());
+        const LONG error = call(buffer.data(), &length);
+        if (error == ERROR_SUCCESS) {
+            name.assign(buffer.data(), length);
+            return StoreStatus::Ok;
+        }
+        if (error != ERROR_MORE_DATA || buffer.size() >= 0x10000)
+            return StatusOf(error);
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
 } // namespace
 
 StoreStatus Win32RegistryStore::OpenKey(RegistryRoot root, const RegistryKey* parent,
@@ -182,21 +200,10 @@ StoreStatus Win32RegistryStore::EnumKey(const RegistryKey& key, std::uint32_t in
     const HKEY handle = HandleOf(key);
     if (!handle)
         return StoreStatus::Failed;
-    // Key names are at most 255 characters; a longer buffer is asked for only if the system says
-    // the name does not fit.
-    std::vector<char> buffer(256);
-    for (;;) {
-        DWORD length = static_cast<DWORD>(buffer.size());
-        const LONG error = ::RegEnumKeyExA(handle, index, buffer.data(), &length, nullptr, nullptr,
-                                           nullptr, nullptr);
-        if (error == ERROR_SUCCESS) {
-            name.assign(buffer.data(), length);
-            return StoreStatus::Ok;
-        }
-        if (error != ERROR_MORE_DATA || buffer.size() >= 0x10000)
-            return StatusOf(error);
-        buffer.resize(buffer.size() * 4);
-    }
+    // Key names are at most 255 characters.
+    return NameFrom(256, name, [handle, index](char* buffer, DWORD* length) {
+        return ::RegEnumKeyExA(handle, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 StoreStatus Win32RegistryStore::EnumValue(const RegistryKey& key, std::uint32_t index,
@@ -211,19 +218,11 @@ StoreStatus Win32RegistryStore::EnumValue(const RegistryKey& key, std::uint32_t 
                            &longest, nullptr, nullptr, nullptr);
     if (infoError != ERROR_SUCCESS)
         return StatusOf(infoError);
-    std::vector<char> buffer(longest + 1 > 256 ? longest + 1 : 256);
-    for (;;) {
-        DWORD length = static_cast<DWORD>(buffer.size());
-        const LONG error = ::RegEnumValueA(handle, index, buffer.data(), &length, nullptr, nullptr,
-                                           nullptr, nullptr);
-        if (error == ERROR_SUCCESS) {
-            name.assign(buffer.data(), length);
-            return StoreStatus::Ok;
-        }
-        if (error != ERROR_MORE_DATA || buffer.size() >= 0x10000)
-            return StatusOf(error);
-        buffer.resize(buffer.size() * 4);
-    }
+    return NameFrom(longest + 1 > 256 ? longest + 1 : 256, name,
+                    [handle, index](char* buffer, DWORD* length) {
+                        return ::RegEnumValueA(handle, index, buffer, length, nullptr, nullptr,
+                                               nullptr, nullptr);
+                    });
 }
 
 StoreStatus Win32RegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo& info)
