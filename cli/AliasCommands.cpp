@@ -13,6 +13,7 @@
 #include "AliasNameOrder.h"
 #include "AliasRegFile.h"
 #include "AliasStore.h"
+#include "AsciiCase.h"
 #include "Commands.h"
 #include "JetFileCheck.h"
 #include "Json.h"
@@ -146,17 +147,6 @@ bool AliasExists(TRegistry& registry, const std::string& name)
     return exists;
 }
 
-// Key names compare ignoring case; ASCII folding is what every store here agrees on.
-bool SameNameIgnoringCase(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto fold = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return fold(x) == fold(y);
-           });
-}
-
 int NoSuchAlias(std::ostream& err, const std::string& name, const Scope& scope)
 {
     err << "qtsctl: there is no alias '" << name << "' in " << ScopeText(scope)
@@ -181,6 +171,28 @@ void RequireOperands(const ParsedCommandLine& line, std::size_t count)
         throw UsageError(count == 1 ? "an alias name is missing" : "two alias names are needed");
     if (line.operands.size() > count)
         throw UsageError("unexpected argument '" + line.operands[count] + "'");
+}
+
+// The one operand of a command on a single alias, checked.
+const std::string& AliasOperand(const ParsedCommandLine& line)
+{
+    RequireOperands(line, 1);
+    CheckName(line.operands[0]);
+    return line.operands[0];
+}
+
+// The settings of the existing alias a command names; none, with the reason written to err,
+// when the scope cannot be opened or holds no such alias.
+std::optional<AliasSettings> ExistingAlias(const std::string& name, const Scope& scope,
+                                           std::ostream& err)
+{
+    TRegistry registry;
+    if (!OpenScope(registry, scope, err))
+        return std::nullopt;
+    std::optional<AliasSettings> settings = AliasStore(registry).LoadAlias(name);
+    if (!settings)
+        NoSuchAlias(err, name, scope);
+    return settings;
 }
 
 int List(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, std::ostream& err)
@@ -209,15 +221,10 @@ int List(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, s
 
 int Show(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, std::ostream& err)
 {
-    RequireOperands(line, 1);
-    const std::string& name = line.operands[0];
-    CheckName(name);
-    TRegistry registry;
-    if (!OpenScope(registry, scope, err))
-        return ExitFailed;
-    const std::optional<AliasSettings> settings = AliasStore(registry).LoadAlias(name);
+    const std::string& name = AliasOperand(line);
+    const std::optional<AliasSettings> settings = ExistingAlias(name, scope, err);
     if (!settings)
-        return NoSuchAlias(err, name, scope);
+        return ExitFailed;
     if (line.Has("json")) {
         out << "{\"name\": " << JsonString(name);
         for (const AliasField& field : Fields) {
@@ -254,9 +261,7 @@ std::vector<OptionRule> SetOptions()
 
 int Set(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std::ostream& err)
 {
-    RequireOperands(line, 1);
-    const std::string& name = line.operands[0];
-    CheckName(name);
+    const std::string& name = AliasOperand(line);
     TRegistry registry;
     if (!OpenScope(registry, scope, err))
         return ExitFailed;
@@ -294,7 +299,8 @@ int Rename(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std
     if (!AliasExists(registry, from))
         return NoSuchAlias(err, from, scope);
     if (AliasExists(registry, to)) {
-        if (SameNameIgnoringCase(from, to)) {
+        // Key names compare ignoring case; ASCII folding is what every store here agrees on.
+        if (EqualIgnoringAsciiCase(from, to)) {
             err << "qtsctl: '" << to << "' is the alias '" << from
                 << "' itself: alias names compare ignoring case, and a key keeps the spelling it"
                    " was created with. Nothing was renamed; to change only the letter case, rename"
@@ -316,9 +322,7 @@ int Rename(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std
 
 int Delete(const ParsedCommandLine& line, const Scope& scope, std::ostream&, std::ostream& err)
 {
-    RequireOperands(line, 1);
-    const std::string& name = line.operands[0];
-    CheckName(name);
+    const std::string& name = AliasOperand(line);
     TRegistry registry;
     if (!OpenScope(registry, scope, err))
         return ExitFailed;
@@ -419,15 +423,10 @@ void PrintCheck(std::ostream& out, const char* what, const std::string& path,
 
 int Check(const ParsedCommandLine& line, const Scope& scope, std::ostream& out, std::ostream& err)
 {
-    RequireOperands(line, 1);
-    const std::string& name = line.operands[0];
-    CheckName(name);
-    TRegistry registry;
-    if (!OpenScope(registry, scope, err))
-        return ExitFailed;
-    const std::optional<AliasSettings> settings = AliasStore(registry).LoadAlias(name);
+    const std::string& name = AliasOperand(line);
+    const std::optional<AliasSettings> settings = ExistingAlias(name, scope, err);
     if (!settings)
-        return NoSuchAlias(err, name, scope);
+        return ExitFailed;
     bool problem = false;
     const std::pair<const char*, const std::string*> files[] = {
         {"Database file", &settings->Path}, {"System file", &settings->SystemDb}};

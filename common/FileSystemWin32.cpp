@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "AsciiCase.h"
+
 namespace FileSystem
 {
 
@@ -97,18 +99,6 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, end + 1);
 }
 
-bool SameIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 bool HasWildcard(const std::string& path)
 {
     return path.find_first_of("*?") != std::string::npos;
@@ -193,7 +183,7 @@ bool RemoveFile(const std::string& path)
 
 bool RenameFile(const std::string& from, const std::string& to)
 {
-    if (from == to || !SameIgnoringCase(from, to))
+    if (from == to || !EqualIgnoringAsciiCase(from, to))
         return ::MoveFileA(from.c_str(), to.c_str()) != 0;
     // A new spelling of the same name. Some systems take such a rename as done without changing
     // the name, so it goes through a temporary name in the same folder.

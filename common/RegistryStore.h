@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "TRegistry.h"
+#include "RegistryTypes.h"
 
 // An open key (an HKEY). Destroying it closes the key (RegCloseKey); closing never flushes.
 // Each store hands out and accepts only its own keys.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "RegistryTypes.h"
+
 class RegistryStore;
 class RegistryKey;
 
@@ -15,19 +17,6 @@ class ERegistryException : public std::runtime_error
 {
 public:
     explicit ERegistryException(const std::string& message) : std::runtime_error(message) {}
-};
-
-enum class RegistryRoot { CurrentUser, LocalMachine };
-constexpr RegistryRoot HKEY_CURRENT_USER_ROOT = RegistryRoot::CurrentUser;
-constexpr RegistryRoot HKEY_LOCAL_MACHINE_ROOT = RegistryRoot::LocalMachine;
-
-// Registry value type codes as the Windows registry numbers them.
-enum : std::uint32_t {
-    REG_TYPE_NONE = 0,
-    REG_TYPE_SZ = 1,
-    REG_TYPE_EXPAND_SZ = 2,
-    REG_TYPE_BINARY = 3,
-    REG_TYPE_DWORD = 4,
 };
 
 class TRegistry

@@ -61,11 +61,11 @@ HKEY BaseOf(RegistryRoot root, const RegistryKey* parent)
     return parent ? HandleOf(*parent) : RootKey(root);
 }
 
-} // namespace
-
-StoreStatus Win32RegistryStore::OpenKey(RegistryRoot root, const RegistryKey* parent,
-                                        const std::string& subKey, std::uint32_t access,
-                                        std::unique_ptr<RegistryKey>& key)
+// Opens (or creates) the key at subKey below parent or the root through `call`, one of the two
+// system functions that hand out a new HKEY.
+template <typename Call>
+StoreStatus KeyFrom(RegistryRoot root, const RegistryKey* parent, const std::string& subKey,
+                    std::unique_ptr<RegistryKey>& key, Call call)
 {
     const HKEY base = BaseOf(root, parent);
     if (!base)
@@ -73,30 +73,51 @@ StoreStatus Win32RegistryStore::OpenKey(RegistryRoot root, const RegistryKey* pa
     // The system would collapse "a\\b" and ignore a trailing backslash; such paths name no key.
     if (HasEmptyComponent(subKey))
         return StoreStatus::InvalidName;
-    HKEY opened = nullptr;
-    const LONG error = ::RegOpenKeyExA(base, subKey.c_str(), 0, access, &opened);
+    HKEY handle = nullptr;
+    const LONG error = call(base, subKey.c_str(), &handle);
     if (error != ERROR_SUCCESS)
         return StatusOf(error);
-    key = std::make_unique<Win32Key>(opened);
+    key = std::make_unique<Win32Key>(handle);
     return StoreStatus::Ok;
+}
+
+// Reads a key or value name through `call` (RegEnumKeyExA or RegEnumValueA) into a buffer of
+// `size` bytes; a longer buffer is asked for only if the system says the name does not fit.
+template <typename Call> StoreStatus NameFrom(std::size_t size, std::string& name, Call call)
+{
+    std::vector<char> buffer(size);
+    for (;;) {
+        DWORD length = static_cast<DWORD>(buffer.size());
+        const LONG error = call(buffer.data(), &length);
+        if (error == ERROR_SUCCESS) {
+            name.assign(buffer.data(), length);
+            return StoreStatus::Ok;
+        }
+        if (error != ERROR_MORE_DATA || buffer.size() >= 0x10000)
+            return StatusOf(error);
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+} // namespace
+
+StoreStatus Win32RegistryStore::OpenKey(RegistryRoot root, const RegistryKey* parent,
+                                        const std::string& subKey, std::uint32_t access,
+                                        std::unique_ptr<RegistryKey>& key)
+{
+    return KeyFrom(root, parent, subKey, key, [access](HKEY base, const char* path, HKEY* opened) {
+        return ::RegOpenKeyExA(base, path, 0, access, opened);
+    });
 }
 
 StoreStatus Win32RegistryStore::CreateKey(RegistryRoot root, const RegistryKey* parent,
                                           const std::string& subKey, std::uint32_t access,
                                           std::unique_ptr<RegistryKey>& key)
 {
-    const HKEY base = BaseOf(root, parent);
-    if (!base)
-        return StoreStatus::Failed;
-    if (HasEmptyComponent(subKey))
-        return StoreStatus::InvalidName;
-    HKEY created = nullptr;
-    const LONG error = ::RegCreateKeyExA(base, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         access, nullptr, &created, nullptr);
-    if (error != ERROR_SUCCESS)
-        return StatusOf(error);
-    key = std::make_unique<Win32Key>(created);
-    return StoreStatus::Ok;
+    return KeyFrom(root, parent, subKey, key, [access](HKEY base, const char* path, HKEY* created) {
+        return ::RegCreateKeyExA(base, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                 created, nullptr);
+    });
 }
 
 StoreStatus Win32RegistryStore::QueryValueInfo(const RegistryKey& key, const std::string& name,
@@ -179,21 +200,10 @@ StoreStatus Win32RegistryStore::EnumKey(const RegistryKey& key, std::uint32_t in
     const HKEY handle = HandleOf(key);
     if (!handle)
         return StoreStatus::Failed;
-    // Key names are at most 255 characters; a longer buffer is asked for only if the system says
-    // the name does not fit.
-    std::vector<char> buffer(256);
-    for (;;) {
-        DWORD length = static_cast<DWORD>(buffer.size());
-        const LONG error = ::RegEnumKeyExA(handle, index, buffer.data(), &length, nullptr, nullptr,
-                                           nullptr, nullptr);
-        if (error == ERROR_SUCCESS) {
-            name.assign(buffer.data(), length);
-            return StoreStatus::Ok;
-        }
-        if (error != ERROR_MORE_DATA || buffer.size() >= 0x10000)
-            return StatusOf(error);
-        buffer.resize(buffer.size() * 4);
-    }
+    // Key names are at most 255 characters.
+    return NameFrom(256, name, [handle, index](char* buffer, DWORD* length) {
+        return ::RegEnumKeyExA(handle, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 StoreStatus Win32RegistryStore::EnumValue(const RegistryKey& key, std::uint32_t index,
@@ -208,19 +218,11 @@ StoreStatus Win32RegistryStore::EnumValue(const RegistryKey& key, std::uint32_t 
                            &longest, nullptr, nullptr, nullptr);
     if (infoError != ERROR_SUCCESS)
         return StatusOf(infoError);
-    std::vector<char> buffer(longest + 1 > 256 ? longest + 1 : 256);
-    for (;;) {
-        DWORD length = static_cast<DWORD>(buffer.size());
-        const LONG error = ::RegEnumValueA(handle, index, buffer.data(), &length, nullptr, nullptr,
-                                           nullptr, nullptr);
-        if (error == ERROR_SUCCESS) {
-            name.assign(buffer.data(), length);
-            return StoreStatus::Ok;
-        }
-        if (error != ERROR_MORE_DATA || buffer.size() >= 0x10000)
-            return StatusOf(error);
-        buffer.resize(buffer.size() * 4);
-    }
+    return NameFrom(longest + 1 > 256 ? longest + 1 : 256, name,
+                    [handle, index](char* buffer, DWORD* length) {
+                        return ::RegEnumValueA(handle, index, buffer, length, nullptr, nullptr,
+                                               nullptr, nullptr);
+                    });
 }
 
 StoreStatus Win32RegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo& info)

@@ -5,33 +5,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "AsciiCase.h"
+
 namespace WinePrefix
 {
 
 namespace
 {
-
-bool SameIgnoringAsciiCase(const std::string& a, const char* b)
-{
-    const std::size_t n = std::strlen(b);
-    if (a.size() != n)
-        return false;
-    for (std::size_t i = 0; i < n; ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != b[i])
-            return false;
-    }
-    return true;
-}
 
 // The folders a Wine server of this prefix may keep its lock in. Wine names the server folder
 // after the prefix's device and inode; it lies in /tmp/.wine-<uid>, or, where Wine is built to
@@ -131,17 +117,17 @@ std::string InUseNotice()
 
 void RedirectSystemFolder(const std::string& driveFolder, std::vector<std::string>& components)
 {
-    if (components.size() < 2 || !SameIgnoringAsciiCase(components[0], "windows") ||
-        !SameIgnoringAsciiCase(components[1], "system32"))
+    if (components.size() < 2 || !EqualIgnoringAsciiCase(components[0], "windows") ||
+        !EqualIgnoringAsciiCase(components[1], "system32"))
         return;
     // Folders that both views share, as Windows' own redirection leaves them.
     if (components.size() >= 3) {
         const std::string& third = components[2];
         for (const char* shared : {"catroot", "catroot2", "driverstore", "logfiles", "spool"})
-            if (SameIgnoringAsciiCase(third, shared))
+            if (EqualIgnoringAsciiCase(third, shared))
                 return;
-        if (components.size() >= 4 && SameIgnoringAsciiCase(third, "drivers") &&
-            SameIgnoringAsciiCase(components[3], "etc"))
+        if (components.size() >= 4 && EqualIgnoringAsciiCase(third, "drivers") &&
+            EqualIgnoringAsciiCase(components[3], "etc"))
             return;
     }
     const std::string prefix = FromEnvironment();

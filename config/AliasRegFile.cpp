@@ -4,7 +4,9 @@
 #include <memory>
 
 #include "AliasNameOrder.h"
+#include "AsciiCase.h"
 #include "RegistryStore.h"
+#include "TRegistry.h"
 
 namespace
 {
@@ -37,23 +39,6 @@ AliasScope OtherScope(AliasScope scope)
 std::string AliasesSubKey()
 {
     return std::string(AliasesKeyPath).substr(1);
-}
-
-bool SameName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 std::vector<std::string> Split(const std::string& text, char separator)
@@ -214,7 +199,8 @@ std::string TrimBlanks(const std::string& text)
 
 bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix)
 {
-    return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() &&
+           EqualIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
 // A quoted string at text[at] == '"' with the escapes \\ and \" of REGEDIT4; `at` moves past the
@@ -297,7 +283,7 @@ std::string ExportAliases(AliasScope scope, const std::vector<std::string>& name
         for (const std::string& name : names) {
             const auto found =
                 std::find_if(stored.begin(), stored.end(),
-                             [&](const std::string& s) { return SameName(s, name); });
+                             [&](const std::string& s) { return EqualIgnoringAsciiCase(s, name); });
             if (found == stored.end())
                 missing.push_back(name);
             else if (std::find(chosen.begin(), chosen.end(), *found) == chosen.end())
@@ -400,7 +386,7 @@ bool AliasImport::Parse(const std::string& text, AliasScope scope)
             if (parts.size() < aliasesPath.size() + 2)
                 return outside();
             for (std::size_t i = 0; i < aliasesPath.size(); ++i)
-                if (!SameName(parts[i + 1], aliasesPath[i]))
+                if (!EqualIgnoringAsciiCase(parts[i + 1], aliasesPath[i]))
                     return outside();
             for (std::size_t i = 1; i < parts.size(); ++i) {
                 if (parts[i].empty())
@@ -410,10 +396,12 @@ bool AliasImport::Parse(const std::string& text, AliasScope scope)
                     return Fail(logicalLine,
                                 "the key " + inside + " has a name longer than 255 characters");
             }
-            if (!SameName(parts[0], RootName(scope)) && !SameName(parts[0], ShortRootName(scope))) {
+            if (!EqualIgnoringAsciiCase(parts[0], RootName(scope)) &&
+                !EqualIgnoringAsciiCase(parts[0], ShortRootName(scope))) {
                 const AliasScope other = OtherScope(scope);
                 outside();
-                if (SameName(parts[0], RootName(other)) || SameName(parts[0], ShortRootName(other)))
+                if (EqualIgnoringAsciiCase(parts[0], RootName(other)) ||
+                    EqualIgnoringAsciiCase(parts[0], ShortRootName(other)))
                     problem_.otherScope = other;
                 return false;
             }
@@ -423,8 +411,9 @@ bool AliasImport::Parse(const std::string& text, AliasScope scope)
             for (std::size_t i = 2; i < parts.size(); ++i)
                 key += "\\" + parts[i];
             const std::string& alias = parts[aliasesPath.size() + 1];
-            if (std::none_of(aliases_.begin(), aliases_.end(),
-                             [&](const std::string& a) { return SameName(a, alias); }))
+            if (std::none_of(aliases_.begin(), aliases_.end(), [&](const std::string& a) {
+                    return EqualIgnoringAsciiCase(a, alias);
+                }))
                 aliases_.push_back(alias);
             steps_.push_back({deletion ? Step::DeleteKey : Step::OpenKey, key, {}, 0, {}});
             haveKey = !deletion;

@@ -2,12 +2,9 @@
 
 #include <iterator>
 
+#include "AsciiCase.h"
+
 const char* const AliasesKeyPath = "\\Software\\Quillon\\Tessarium\\Configuration\\Aliases";
-const char* const PlacementKeyPath = "Software\\Quillon\\Tessarium\\Configuration";
-const char* const PlacementLeft = "LastLeft";
-const char* const PlacementTop = "LastTop";
-const char* const PlacementWidth = "LastWidth";
-const char* const PlacementHeight = "LastHeight";
 
 namespace
 {
@@ -61,17 +58,7 @@ std::string AliasKeyPath(const std::string& name)
 // On only for "TRUE" in any mix of letter case; " true", "1" and "Yes" are off.
 bool FlagFromText(const std::string& text)
 {
-    static const char on[] = "TRUE";
-    if (text.size() != sizeof on - 1)
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != on[i])
-            return false;
-    }
-    return true;
+    return EqualIgnoringAsciiCase(text, "TRUE");
 }
 
 bool ReadFlag(TRegistry& registry, const char* valueName)

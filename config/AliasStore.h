@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "TRegistry.h"
+// Not used here: the alias window and its tests still take the placement value names from
+// this header. Remove once they include WindowPlacement.h themselves.
+#include "WindowPlacement.h"
 
 enum class AliasScope { Global = 0, CurrentUser = 1 };
 
@@ -34,12 +37,7 @@ struct AliasSettings {
     bool operator==(const AliasSettings& other) const;
 };
 
-extern const char* const AliasesKeyPath;   // "\Software\Quillon\Tessarium\Configuration\Aliases"
-extern const char* const PlacementKeyPath; // "Software\Quillon\Tessarium\Configuration"
-extern const char* const PlacementLeft;    // "LastLeft"
-extern const char* const PlacementTop;     // "LastTop"
-extern const char* const PlacementWidth;   // "LastWidth"
-extern const char* const PlacementHeight;  // "LastHeight"
+extern const char* const AliasesKeyPath; // "\Software\Quillon\Tessarium\Configuration\Aliases"
 
 // Works on the registry object the alias window keeps for its lifetime.
 class AliasStore

@@ -4,13 +4,13 @@
 
 #include "FileSystem.h"
 #include "QtsTools.h"
+#include "RememberedEnvironment.h"
 #include "SearchPathRules.h"
 #include "TRegistry.h"
 
 namespace
 {
 
-const char* const EngineKey = "Software\\Quillon\\Tessarium";
 const char* const EngineRootDirValue = "RootDir";
 const char* const NotInstalled = " does not seem to be installed properly.";
 const char* const EngineName = "Quillon Tessarium";
@@ -143,7 +143,7 @@ void ApplyEnvironment(EnvironmentProfile& profile, SetupFields& fields, SetupRep
     }
 
     registry.SelectRoot(RegistryRoot::LocalMachine);
-    if (registry.OpenKeyPath(EngineKey, false)) {
+    if (registry.OpenKeyPath(EngineKeyPath, false)) {
         profile.ProductDir = ReadTextOrEmpty(registry, EngineRootDirValue);
         fields.patchedFolder = profile.ProductDir + profile.LibSubfolder;
         registry.CloseCurrentKey();

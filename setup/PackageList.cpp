@@ -2,8 +2,7 @@
 // of the environment's own files must be kept aside while the engine's file is in place.
 #include "PackageList.h"
 
-#include <cctype>
-
+#include "AsciiCase.h"
 #include "QtsTools.h"
 
 namespace
@@ -14,17 +13,6 @@ bool IsBlank(char c)
 {
     const unsigned char code = static_cast<unsigned char>(c);
     return code >= 1 && code <= 32;
-}
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 } // namespace
@@ -84,7 +72,7 @@ std::vector<PackageItem> ReadPackageList(const EnvironmentProfile& profile)
                   equals == std::string::npos ? std::string() : item.substr(equals + 1)};
         // A source named twice maps to the target it was given first.
         for (const Pair& earlier : pairs) {
-            if (EqualIgnoringCase(earlier.source, pair.source)) {
+            if (EqualIgnoringAsciiCase(earlier.source, pair.source)) {
                 pair.target = earlier.target;
                 break;
             }

@@ -2,6 +2,18 @@
 
 #include "ApplyEnvironment.h"
 
+namespace
+{
+
+// A field the user set replaces the window's value; one left out keeps it.
+template <typename T> void TakeIfGiven(const std::optional<T>& choice, T& field)
+{
+    if (choice)
+        field = *choice;
+}
+
+} // namespace
+
 void ChooseEnvironment(Environment environment, EnvironmentProfile& profile, SetupFields& fields,
                        SetupReport& report)
 {
@@ -14,24 +26,17 @@ void ChooseEnvironment(Environment environment, EnvironmentProfile& profile, Set
 void ApplySetupChoices(const SetupChoices& choices, const EnvironmentProfile& profile,
                        SetupFields& fields, SetupReport& report)
 {
-    if (choices.generate)
-        fields.generate = *choices.generate;
-    if (choices.originalFiles)
-        fields.originalFiles = *choices.originalFiles;
-    if (choices.patchedFolder)
-        fields.patchedFolder = *choices.patchedFolder;
+    TakeIfGiven(choices.generate, fields.generate);
+    TakeIfGiven(choices.originalFiles, fields.originalFiles);
+    TakeIfGiven(choices.patchedFolder, fields.patchedFolder);
     // Selecting the radio button that is selected already changes nothing; Skip has no handler.
     if (choices.design && *choices.design != fields.design) {
         fields.design = *choices.design;
         if (fields.design != StepChoice::Skip)
             UpdateDesignDefaults(profile, fields, report);
     }
-    if (choices.libraryPath)
-        fields.libraryPath = *choices.libraryPath;
-    if (choices.complib)
-        fields.complib = *choices.complib;
-    if (choices.installDemo)
-        fields.installDemo = *choices.installDemo;
-    if (choices.tools)
-        fields.tools = *choices.tools;
+    TakeIfGiven(choices.libraryPath, fields.libraryPath);
+    TakeIfGiven(choices.complib, fields.complib);
+    TakeIfGiven(choices.installDemo, fields.installDemo);
+    TakeIfGiven(choices.tools, fields.tools);
 }

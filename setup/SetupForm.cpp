@@ -26,17 +26,13 @@
 #include "ApplyEnvironment.h"
 #include "QtsFormTools.h"
 #include "QtsGuard.h"
+#include "RememberedEnvironment.h"
 #include "SetupRun.h"
-#include "TRegistry.h"
 
 const char* const TFormSetup::SupportAddress = "http://www.quillon-tessarium.example/support";
 
 namespace
 {
-
-// Where the environment chosen in the last run is remembered (current user).
-const char* const RememberedKey = "\\Software\\Quillon\\Tessarium";
-const char* const RememberedValue = "LastEnvironment";
 
 // The designed page control: its offset from the window's left edge and its width.
 constexpr int PagesLeft = 8;
@@ -155,13 +151,7 @@ void TFormSetup::FormCreate()
     for (int index = 0; index < Pages->count(); ++index)
         Pages->setTabVisible(index, Pages->widget(index) == TabCompiler);
 
-    std::optional<Environment> remembered;
-    {
-        TRegistry registry;
-        registry.SelectRoot(RegistryRoot::CurrentUser);
-        if (registry.OpenKeyPath(RememberedKey, false) && registry.HasValue(RememberedValue))
-            remembered = EnvironmentFromCaption(registry.ReadText(RememberedValue));
-    }
+    const std::optional<Environment> remembered = ReadRememberedEnvironment();
     if (remembered)
         VersionRadio(*remembered)->setChecked(true);
 }

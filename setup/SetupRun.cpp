@@ -4,7 +4,7 @@
 #include "EnvironmentInstall.h"
 #include "Patcher.h"
 #include "QtsTools.h"
-#include "TRegistry.h"
+#include "RememberedEnvironment.h"
 
 namespace
 {
@@ -42,16 +42,6 @@ void UpdatePackageFiles(const EnvironmentProfile& profile, const SetupFields& fi
     }
 }
 
-void RememberEnvironment(const SetupFields& fields)
-{
-    TRegistry registry;
-    registry.SelectRoot(RegistryRoot::CurrentUser);
-    if (!registry.OpenKeyPath("\\Software\\Quillon\\Tessarium", true))
-        return;
-    if (fields.environment)
-        registry.WriteText("LastEnvironment", CatalogueEntry(*fields.environment).caption);
-}
-
 } // namespace
 
 void RunSetupSteps(const EnvironmentProfile& profile, const SetupFields& fields,
@@ -83,7 +73,7 @@ void RunSetupSteps(const EnvironmentProfile& profile, const SetupFields& fields,
         RestoreOriginal("Query Builder", fields.queryBuilderPath, report);
     }
 
-    RememberEnvironment(fields);
+    WriteRememberedEnvironment(fields.environment);
 }
 
 void RunSetup(const EnvironmentProfile& profile, const SetupFields& fields, SetupReport& report)

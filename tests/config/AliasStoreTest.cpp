@@ -7,6 +7,7 @@
 #include <map>
 
 #include "AliasStore.h"
+#include "AliasValueNames.h"
 #include "TestEnvironment.h"
 
 namespace
@@ -14,30 +15,6 @@ namespace
 
 using Values = std::map<std::string, std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
-
-// Every stored value in the order a save writes them.
-const std::pair<const char*, bool AliasSettings::*> FlagFields[] = {
-    {"Read Only", &AliasSettings::ReadOnly},
-    {"Exclusive", &AliasSettings::Exclusive},
-    {"Lock Edits", &AliasSettings::LockEdits},
-    {"Separate Workspace", &AliasSettings::SeparateWorkspace},
-    {"Use Defaults", &AliasSettings::UseDefaults},
-    {"Use Constraints", &AliasSettings::UseConstraints},
-    {"Use AllowZeroLength", &AliasSettings::UseAllowZeroLength},
-    {"Rename Primary", &AliasSettings::RenamePrimary},
-    {"Show GUIDs", &AliasSettings::ShowGUIDs},
-    {"Disable Refresh", &AliasSettings::DisableRefresh},
-    {"Disable SeeChanges", &AliasSettings::DisableSeeChanges},
-    {"ReportIndexesCaseSensitive", &AliasSettings::ReportIndexesCaseSensitive},
-};
-const std::pair<const char*, std::string AliasSettings::*> TextFields[] = {
-    {"Path", &AliasSettings::Path},
-    {"SystemDb", &AliasSettings::SystemDb},
-    {"User Name", &AliasSettings::UserName},
-    {"Connect", &AliasSettings::Connect},
-    {"Prefetch Threshold", &AliasSettings::PrefetchThreshold},
-    {"Prefetch Reset Every", &AliasSettings::PrefetchResetEvery},
-};
 
 std::string KeyOf(const std::string& alias)
 {
@@ -65,9 +42,9 @@ protected:
         if (!other.OpenKeyPath(key, false))
             return {{"<key missing>", ""}};
         std::vector<std::string> names = {"Foreign", "Deep"};
-        for (const auto& flag : FlagFields)
+        for (const auto& flag : AliasFlagFields)
             names.push_back(flag.first);
-        for (const auto& text : TextFields)
+        for (const auto& text : AliasTextFields)
             names.push_back(text.first);
         Values values;
         for (const std::string& name : names)
@@ -166,14 +143,14 @@ TEST_F(AliasStoreTest, FlagsAreOnOnlyForTrueInAnyLetterCaseAndSaveBackAsTrueOrNo
 
 TEST_F(AliasStoreTest, EachSettingGoesToItsOwnValueAndComesBack)
 {
-    for (const auto& [name, field] : FlagFields) {
+    for (const auto& [name, field] : AliasFlagFields) {
         AliasSettings settings;
         settings.*field = true;
         ASSERT_TRUE(aliases.SaveAlias("One", settings));
         EXPECT_EQ(Stored(KeyOf("One")), (Values{{name, "True"}}));
         EXPECT_EQ(aliases.LoadAlias("One"), settings) << name;
     }
-    for (const auto& [name, field] : TextFields) {
+    for (const auto& [name, field] : AliasTextFields) {
         AliasSettings settings;
         settings.*field = std::string(" text of ") + name;
         ASSERT_TRUE(aliases.SaveAlias("One", settings));
@@ -189,9 +166,9 @@ TEST_F(AliasStoreTest, EachSettingGoesToItsOwnValueAndComesBack)
 TEST_F(AliasStoreTest, SaveWritesAllValuesInItsOrderAndRemovesOffFlagsAndEmptyTexts)
 {
     Values everything = {{"Foreign", "kept"}};
-    for (const auto& flag : FlagFields)
+    for (const auto& flag : AliasFlagFields)
         everything[flag.first] = "True";
-    for (const auto& text : TextFields)
+    for (const auto& text : AliasTextFields)
         everything[text.first] = "old";
     Seed(KeyOf("Sales"), everything);
     Seed(KeyOf("Sales") + "\\Below", {{"Deep", "kept too"}});
@@ -208,9 +185,9 @@ TEST_F(AliasStoreTest, SaveWritesAllValuesInItsOrderAndRemovesOffFlagsAndEmptyTe
     EXPECT_EQ(List(), (Pairs{{"Sales", ""}}));
 
 #ifndef _WIN32 // the file store keeps every write as a record in the order it happened
-    for (const auto& flag : FlagFields)
+    for (const auto& flag : AliasFlagFields)
         settings.*flag.second = true;
-    for (const auto& text : TextFields)
+    for (const auto& text : AliasTextFields)
         settings.*text.second = "x";
     const auto fileText = [&] {
         std::ifstream file(environment.UserRegistryFile(), std::ios::binary);
@@ -223,9 +200,9 @@ TEST_F(AliasStoreTest, SaveWritesAllValuesInItsOrderAndRemovesOffFlagsAndEmptyTe
     for (std::size_t at = records.find("\n\""); at != std::string::npos;
          at = records.find("\n\"", at + 1))
         written.push_back(records.substr(at + 2, records.find('"', at + 2) - at - 2));
-    for (const auto& flag : FlagFields)
+    for (const auto& flag : AliasFlagFields)
         expected.push_back(flag.first);
-    for (const auto& text : TextFields)
+    for (const auto& text : AliasTextFields)
         expected.push_back(text.first);
     EXPECT_EQ(written, expected);
     EXPECT_EQ(records.find("=\"\""), std::string::npos);

@@ -24,6 +24,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "AsciiCase.h"
 #include "PosixFile.h"
 
 namespace FileSystem
@@ -73,21 +74,6 @@ struct Resolved {
 bool IsSeparator(char c)
 {
     return c == '\\' || c == '/';
-}
-
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
 }
 
 std::string Join(const std::string& folder, const std::string& name)
@@ -157,7 +143,7 @@ std::string MatchComponent(const std::string& folder, const std::string& name)
         const std::string candidate = entry->d_name;
         if (candidate == "." || candidate == "..")
             continue;
-        if (EqualIgnoringCase(candidate, name) && (best.empty() || candidate < best))
+        if (EqualIgnoringAsciiCase(candidate, name) && (best.empty() || candidate < best))
             best = candidate;
     }
     return best;
