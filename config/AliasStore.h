@@ -7,9 +7,6 @@
 #include <vector>
 
 #include "TRegistry.h"
-// Not used here: the alias window and its tests still take the placement value names from
-// this header. Remove once they include WindowPlacement.h themselves.
-#include "WindowPlacement.h"
 
 enum class AliasScope { Global = 0, CurrentUser = 1 };
 

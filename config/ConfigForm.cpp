@@ -19,7 +19,7 @@
 #include "ConfigFormAliasList.h"
 #include "QtsFormTools.h"
 #include "QtsGuard.h"
-#include "TRegistry.h"
+#include "WindowPlacement.h"
 
 namespace
 {
@@ -169,40 +169,31 @@ QRect TFormConfig::OuterBounds() const
 
 void TFormConfig::RestorePlacement()
 {
-    TRegistry registry;
-    registry.SelectRoot(RegistryRoot::CurrentUser);
-    if (!registry.OpenKeyPath(PlacementKeyPath, false))
-        return;
+    // Each stored value changes only its own dimension of the outer bounds, as it is read.
     QRect bounds = OuterBounds();
-    if (registry.HasValue(PlacementLeft)) {
-        bounds.moveLeft(registry.ReadNumber(PlacementLeft));
+    RestoreWindowPlacement([&](PlacementPart part, std::int32_t value) {
+        switch (part) {
+        case PlacementPart::Left:
+            bounds.moveLeft(value);
+            break;
+        case PlacementPart::Top:
+            bounds.moveTop(value);
+            break;
+        case PlacementPart::Width:
+            bounds.setWidth(value);
+            break;
+        case PlacementPart::Height:
+            bounds.setHeight(value);
+            break;
+        }
         SetOuterBounds(bounds);
-    }
-    if (registry.HasValue(PlacementTop)) {
-        bounds.moveTop(registry.ReadNumber(PlacementTop));
-        SetOuterBounds(bounds);
-    }
-    if (registry.HasValue(PlacementWidth)) {
-        bounds.setWidth(registry.ReadNumber(PlacementWidth));
-        SetOuterBounds(bounds);
-    }
-    if (registry.HasValue(PlacementHeight)) {
-        bounds.setHeight(registry.ReadNumber(PlacementHeight));
-        SetOuterBounds(bounds);
-    }
+    });
 }
 
 void TFormConfig::SavePlacement()
 {
-    TRegistry registry;
-    registry.SelectRoot(RegistryRoot::CurrentUser);
-    if (!registry.OpenKeyPath(PlacementKeyPath, true))
-        return;
     const QRect bounds = OuterBounds();
-    registry.WriteNumber(PlacementLeft, bounds.x());
-    registry.WriteNumber(PlacementTop, bounds.y());
-    registry.WriteNumber(PlacementWidth, bounds.width());
-    registry.WriteNumber(PlacementHeight, bounds.height());
+    WriteWindowPlacement({bounds.x(), bounds.y(), bounds.width(), bounds.height()});
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 extern const char* const PlacementKeyPath; // "Software\Quillon\Tessarium\Configuration"
@@ -27,8 +28,14 @@ struct SavedPlacement {
     std::optional<std::int32_t> Height;
 };
 
-// The four values as stored, in the order left, top, width, height; all missing when the key
-// is. A value that is there but cannot be read as a number raises ERegistryException.
+enum class PlacementPart { Left, Top, Width, Height };
+
+// Reads the stored values in the order left, top, width, height and hands each one that is there
+// to `apply` before the next is read, so that a value which cannot be read as a number (it raises
+// ERegistryException) leaves the earlier ones applied. Nothing happens when the key is missing.
+void RestoreWindowPlacement(const std::function<void(PlacementPart, std::int32_t)>& apply);
+
+// The four values as stored; all missing when the key is. Raises as RestoreWindowPlacement.
 SavedPlacement ReadWindowPlacement();
 
 // Opens the key, creating it, and writes the four values. False, with nothing written, when the

@@ -7,6 +7,7 @@
 #include "QtsGuard.h"
 
 #include "ConfigFormTestFixture.h"
+#include "WindowPlacement.h"
 
 namespace
 {

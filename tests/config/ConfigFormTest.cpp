@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "ConfigFormTestFixture.h"
+#include "WindowPlacement.h"
 
 namespace
 {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "AliasStore.h"
+#include "AliasValueNames.h"
 #include "ConfigForm.h"
 #include "QtsFormTools.h"
 #include "TRegistry.h"
@@ -95,13 +96,9 @@ protected:
     std::string StoredAlias(const std::string& name)
     {
         std::string all;
-        for (const char* value :
-             {"Path", "Exclusive", "Read Only", "Lock Edits", "Separate Workspace", "Use Defaults",
-              "Use Constraints", "Use AllowZeroLength", "Rename Primary", "Show GUIDs",
-              "Disable Refresh", "Disable SeeChanges", "ReportIndexesCaseSensitive", "SystemDb",
-              "User Name", "Connect", "Prefetch Threshold", "Prefetch Reset Every"})
+        for (const std::string& value : AliasValueNamesInLoadOrder())
             if (const auto text = Stored(name, value))
-                all += (all.empty() ? "" : "; ") + std::string(value) + "=" + *text;
+                all += (all.empty() ? "" : "; ") + value + "=" + *text;
         return all;
     }
 

@@ -5,6 +5,8 @@
 #include "TestEnvironment.h"
 #include "WindowPlacement.h"
 
+#include <vector>
+
 namespace
 {
 
@@ -62,13 +64,21 @@ TEST(WindowPlacement, EachValueMayBeMissingOnItsOwn)
     EXPECT_EQ(stored.Height, 200);
 }
 
-TEST(WindowPlacement, AValueThatIsNoNumberRaises)
+TEST(WindowPlacement, AValueThatIsNoNumberRaisesAfterTheEarlierOnesWereApplied)
 {
     TestEnvironment environment;
     {
         TRegistry registry;
         OpenConfigurationKey(registry);
+        registry.WriteNumber("LastLeft", 5);
+        registry.WriteNumber("LastHeight", 9);
         registry.WriteText("LastWidth", "688");
     }
     EXPECT_THROW(ReadWindowPlacement(), ERegistryException);
+
+    std::vector<PlacementPart> applied;
+    EXPECT_THROW(
+        RestoreWindowPlacement([&](PlacementPart part, std::int32_t) { applied.push_back(part); }),
+        ERegistryException);
+    EXPECT_EQ(applied, std::vector<PlacementPart>{PlacementPart::Left});
 }
