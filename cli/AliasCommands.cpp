@@ -19,6 +19,7 @@
 #include "Json.h"
 #include "QtsLocations.h"
 #include "TRegistry.h"
+#include "WinePrefix.h"
 
 namespace
 {
@@ -133,9 +134,13 @@ bool OpenScope(TRegistry& registry, const Scope& scope, std::ostream& err)
         << (scope.scope == AliasScope::Global ? " (an administrator), or use --scope user.\n"
                                               : ".\n");
 #else
-    err << "Run qtsctl as a user who may write that file (and its folder), or point " << variable
-        << " at a file you may write"
-        << (scope.scope == AliasScope::Global ? ", or use --scope user" : "") << ".\n";
+    if (!WinePrefix::FromEnvironment().empty())
+        err << "Run qtsctl as a user who may write the Wine prefix's files, or use another prefix"
+            << (scope.scope == AliasScope::Global ? ", or use --scope user" : "") << ".\n";
+    else
+        err << "Run qtsctl as a user who may write that file (and its folder), or point "
+            << variable << " at a file you may write"
+            << (scope.scope == AliasScope::Global ? ", or use --scope user" : "") << ".\n";
 #endif
     return false;
 }
