@@ -334,14 +334,24 @@ Value* Node::FindValue(std::string_view valueName)
     return it != values_.end() ? it->get() : nullptr;
 }
 
+Value::Owned& Value::Own()
+{
+    // Made once and kept: the views may point into it.
+    if (!own_)
+        own_ = std::make_unique<Owned>();
+    return *own_;
+}
+
 void Value::SetName(std::string_view bytes, bool lasting)
 {
     if (lasting) {
-        ownName_.clear();
         name = bytes;
+        if (own_)
+            own_->name.clear();
     } else {
-        ownName_.assign(bytes.data(), bytes.size());
-        name = ownName_;
+        std::string& owned = Own().name;
+        owned.assign(bytes.data(), bytes.size());
+        name = owned;
     }
 }
 
@@ -349,12 +359,15 @@ void Value::SetText(std::string_view bytes, bool withNul, bool lasting)
 {
     terminated = withNul;
     if (lasting) {
-        ownText_.clear();
-        ownText_.shrink_to_fit();
         text = bytes;
+        if (own_) {
+            own_->text.clear();
+            own_->text.shrink_to_fit();
+        }
     } else {
-        ownText_.assign(bytes.data(), bytes.size());
-        text = ownText_;
+        std::string& owned = Own().text;
+        owned.assign(bytes.data(), bytes.size());
+        text = owned;
     }
 }
 

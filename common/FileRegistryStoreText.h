@@ -39,10 +39,10 @@ struct Value {
     Value& operator=(const Value&) = delete;
 
     std::string_view name; // as first created
+    std::string_view text; // the data, less the final NUL of a text read from quotes
     std::uint32_t type = 0;
-    std::string_view text;       // the data, less the final NUL of a text read from quotes
-    bool terminated = false;     // the data is `text` and one NUL
     std::uint32_t fileBytes = 0; // size of its line in the file, for the live-content estimate
+    bool terminated = false;     // the data is `text` and one NUL
 
     std::size_t Size() const { return text.size() + (terminated ? 1 : 0); }
     std::string Data() const
@@ -63,8 +63,15 @@ struct Value {
     void SetText(std::string_view bytes, bool withNul, bool lasting);
 
 private:
-    std::string ownName_;
-    std::string ownText_;
+    // The copies, made only for the few values the file does not hold as they are: a store of
+    // many values keeps one small block per value.
+    struct Owned {
+        std::string name;
+        std::string text;
+    };
+    Owned& Own();
+
+    std::unique_ptr<Owned> own_;
 };
 
 // The order of a key's subkeys and values, which can be looked up by a name as well.
