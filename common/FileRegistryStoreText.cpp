@@ -221,8 +221,8 @@ void AppendKey(std::string& out, const Node& node, const std::string& header)
     out += '[';
     out += header;
     out += "]\r\n";
-    for (const auto& value : node.ValueList()) {
-        out += ValueLine(value->name, value->type, value->Data());
+    for (const Value& value : node.ValueList()) {
+        out += ValueLine(value.name, value.type, value.Data());
         out += "\r\n";
     }
     out += "\r\n";
@@ -325,13 +325,14 @@ std::uint64_t Node::RemoveChild(std::string_view childName)
 const Value* Node::FindValue(std::string_view valueName) const
 {
     const auto it = values_.find(valueName);
-    return it != values_.end() ? it->get() : nullptr;
+    return it != values_.end() ? &*it : nullptr;
 }
 
 Value* Node::FindValue(std::string_view valueName)
 {
     const auto it = values_.find(valueName);
-    return it != values_.end() ? it->get() : nullptr;
+    // A set's elements are reached as constants; all but the name, which orders them, may change.
+    return it != values_.end() ? const_cast<Value*>(&*it) : nullptr;
 }
 
 Value::Owned& Value::Own()
@@ -373,12 +374,9 @@ void Value::SetText(std::string_view bytes, bool withNul, bool lasting)
 
 Value& Node::AddValue(std::string_view valueName, bool lasting)
 {
-    auto value = std::make_unique<Value>();
-    value->SetName(valueName, lasting);
-    Value& added = *value;
-    values_.insert(values_.end(), std::move(value));
+    const auto added = values_.emplace_hint(values_.end(), valueName, lasting);
     valueOrder_.clear();
-    return added;
+    return const_cast<Value&>(*added);
 }
 
 bool Node::RemoveValue(std::string_view valueName)
@@ -399,8 +397,8 @@ std::uint64_t Node::SubtreeBytes() const
         const Node* node = pending.back();
         pending.pop_back();
         bytes += node->fileBytes;
-        for (const auto& value : node->values_)
-            bytes += value->fileBytes;
+        for (const Value& value : node->values_)
+            bytes += value.fileBytes;
         for (const auto& child : node->children_)
             pending.push_back(child.get());
     }
@@ -423,8 +421,8 @@ const Value& Node::ValueAt(std::size_t index) const
     if (valueOrder_.size() != values_.size()) {
         valueOrder_.clear();
         valueOrder_.reserve(values_.size());
-        for (const auto& value : values_)
-            valueOrder_.push_back(value.get());
+        for (const Value& value : values_)
+            valueOrder_.push_back(&value);
     }
     return *valueOrder_.at(index);
 }

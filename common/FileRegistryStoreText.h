@@ -35,6 +35,7 @@ constexpr std::size_t MaximumKeyDepth = 512;
 // file holds them as they are (most names and texts), else into the value's own strings.
 struct Value {
     Value() = default;
+    Value(std::string_view valueName, bool lasting) { SetName(valueName, lasting); }
     Value(const Value&) = delete;
     Value& operator=(const Value&) = delete;
 
@@ -91,12 +92,30 @@ template <typename Item> struct ByName {
     }
 };
 
+// The order of a key's values, held in the set itself: only a value's name orders it, so the
+// rest of a value may change where it stands.
+struct ValueByName {
+    using is_transparent = void;
+    bool operator()(const Value& a, const Value& b) const
+    {
+        return CompareNames(a.name, b.name) < 0;
+    }
+    bool operator()(const Value& a, std::string_view b) const
+    {
+        return CompareNames(a.name, b) < 0;
+    }
+    bool operator()(std::string_view a, const Value& b) const
+    {
+        return CompareNames(a, b.name) < 0;
+    }
+};
+
 // A key: its subkeys and values in name order. Adding, finding and removing cost log n in the
 // number of them, whatever order they come in; enumeration by position is linear overall.
 // Nothing here recurses over the depth of the tree, which a file decides.
 struct Node {
     using Children = std::set<std::unique_ptr<Node>, ByName<Node>>;
-    using Values = std::set<std::unique_ptr<Value>, ByName<Value>>;
+    using Values = std::set<Value, ValueByName>;
 
     Node() = default;
     ~Node();
@@ -118,7 +137,7 @@ struct Node {
     }
     bool PastLastValue(std::string_view valueName) const
     {
-        return values_.empty() || CompareNames((*values_.rbegin())->name, valueName) < 0;
+        return values_.empty() || CompareNames(values_.rbegin()->name, valueName) < 0;
     }
     const Value* FindValue(std::string_view valueName) const;
     Value* FindValue(std::string_view valueName);
