@@ -69,8 +69,12 @@ bool ReadQuoted(std::string_view& text, std::string& out, std::string& error);
 bool ReadQuoted(std::string_view& text, std::string_view& view, std::string& out, bool& owned,
                 std::string& error)
 {
-    const std::size_t close = text.find_first_of("\"\\", 1);
-    if (close != std::string_view::npos && text[close] == '"') {
+    // A plain loop: find_first_of looks each byte up in the set with a call of its own, which
+    // made this the largest cost of reading a big store.
+    std::size_t close = 1;
+    while (close < text.size() && text[close] != '"' && text[close] != '\\')
+        ++close;
+    if (close < text.size() && text[close] == '"') {
         view = text.substr(1, close - 1);
         owned = false;
         text.remove_prefix(close + 1);
