@@ -376,11 +376,19 @@ void Value::SetText(std::string_view bytes, bool withNul, bool lasting)
     }
 }
 
-Value& Node::AddValue(std::string_view valueName, bool lasting)
+Value& Node::FindOrAddValue(std::string_view valueName, bool lasting, bool& added)
 {
-    const auto added = values_.emplace_hint(values_.end(), valueName, lasting);
+    auto at = values_.end();
+    if (!PastLastValue(valueName)) {
+        at = values_.lower_bound(valueName);
+        added = at == values_.end() || CompareNames(at->name, valueName) != 0;
+        if (!added)
+            return const_cast<Value&>(*at);
+    }
+    added = true;
+    at = values_.emplace_hint(at, valueName, lasting);
     valueOrder_.clear();
-    return const_cast<Value&>(*added);
+    return const_cast<Value&>(*at);
 }
 
 bool Node::RemoveValue(std::string_view valueName)
@@ -688,18 +696,18 @@ bool Reader::ReadValue(std::string_view line)
         return true;
     if (!current_)
         return Fail("value before any key header");
-    Value* value = current_->PastLastValue(name) ? nullptr : current_->FindValue(name);
     if (remove) {
+        const Value* value = current_->PastLastValue(name) ? nullptr : current_->FindValue(name);
         if (value) {
             liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
             current_->RemoveValue(name);
         }
         return true;
     }
-    if (value)
+    bool added = false;
+    Value* value = &current_->FindOrAddValue(name, !nameOwned, added);
+    if (!added)
         liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
-    else
-        value = &current_->AddValue(name, !nameOwned);
     value->type = type;
     if (quoted)
         value->SetText(text, true, !textOwned);

@@ -141,9 +141,10 @@ struct Node {
     }
     const Value* FindValue(std::string_view valueName) const;
     Value* FindValue(std::string_view valueName);
-    // The name must not be there yet. `lasting`: it lives as long as the tree (in the bytes the
-    // reader keeps), else it is copied.
-    Value& AddValue(std::string_view valueName, bool lasting);
+    // The value of that name, added when it is not there yet (`added`), in one search. `lasting`:
+    // a new value's name lives as long as the tree (in the bytes the reader keeps), else it is
+    // copied.
+    Value& FindOrAddValue(std::string_view valueName, bool lasting, bool& added);
     bool RemoveValue(std::string_view valueName);
     std::uint64_t SubtreeBytes() const;
     // Removes every subkey and value.
