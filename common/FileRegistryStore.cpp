@@ -1083,11 +1083,11 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
         info.MaxSubKeyLength =
             std::max(info.MaxSubKeyLength, static_cast<std::uint32_t>(child->name.size()));
     info.Values = static_cast<std::uint32_t>(node->ValueCount());
-    for (const auto& value : node->ValueList()) {
+    for (const Value& value : node->ValueList()) {
         info.MaxValueNameLength =
-            std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value->name.size()));
+            std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value.name.size()));
         info.MaxValueDataLength =
-            std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value->Size()));
+            std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value.Size()));
     }
     return StoreStatus::Ok;
 }

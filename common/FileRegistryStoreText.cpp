@@ -69,8 +69,12 @@ bool ReadQuoted(std::string_view& text, std::string& out, std::string& error);
 bool ReadQuoted(std::string_view& text, std::string_view& view, std::string& out, bool& owned,
                 std::string& error)
 {
-    const std::size_t close = text.find_first_of("\"\\", 1);
-    if (close != std::string_view::npos && text[close] == '"') {
+    // A plain loop: find_first_of looks each byte up in the set with a call of its own, which
+    // made this the largest cost of reading a big store.
+    std::size_t close = 1;
+    while (close < text.size() && text[close] != '"' && text[close] != '\\')
+        ++close;
+    if (close < text.size() && text[close] == '"') {
         view = text.substr(1, close - 1);
         owned = false;
         text.remove_prefix(close + 1);
@@ -221,8 +225,8 @@ void AppendKey(std::string& out, const Node& node, const std::string& header)
     out += '[';
     out += header;
     out += "]\r\n";
-    for (const auto& value : node.ValueList()) {
-        out += ValueLine(value->name, value->type, value->Data());
+    for (const Value& value : node.ValueList()) {
+        out += ValueLine(value.name, value.type, value.Data());
         out += "\r\n";
     }
     out += "\r\n";
@@ -325,23 +329,34 @@ std::uint64_t Node::RemoveChild(std::string_view childName)
 const Value* Node::FindValue(std::string_view valueName) const
 {
     const auto it = values_.find(valueName);
-    return it != values_.end() ? it->get() : nullptr;
+    return it != values_.end() ? &*it : nullptr;
 }
 
 Value* Node::FindValue(std::string_view valueName)
 {
     const auto it = values_.find(valueName);
-    return it != values_.end() ? it->get() : nullptr;
+    // A set's elements are reached as constants; all but the name, which orders them, may change.
+    return it != values_.end() ? const_cast<Value*>(&*it) : nullptr;
+}
+
+Value::Owned& Value::Own()
+{
+    // Made once and kept: the views may point into it.
+    if (!own_)
+        own_ = std::make_unique<Owned>();
+    return *own_;
 }
 
 void Value::SetName(std::string_view bytes, bool lasting)
 {
     if (lasting) {
-        ownName_.clear();
         name = bytes;
+        if (own_)
+            own_->name.clear();
     } else {
-        ownName_.assign(bytes.data(), bytes.size());
-        name = ownName_;
+        std::string& owned = Own().name;
+        owned.assign(bytes.data(), bytes.size());
+        name = owned;
     }
 }
 
@@ -349,23 +364,31 @@ void Value::SetText(std::string_view bytes, bool withNul, bool lasting)
 {
     terminated = withNul;
     if (lasting) {
-        ownText_.clear();
-        ownText_.shrink_to_fit();
         text = bytes;
+        if (own_) {
+            own_->text.clear();
+            own_->text.shrink_to_fit();
+        }
     } else {
-        ownText_.assign(bytes.data(), bytes.size());
-        text = ownText_;
+        std::string& owned = Own().text;
+        owned.assign(bytes.data(), bytes.size());
+        text = owned;
     }
 }
 
-Value& Node::AddValue(std::string_view valueName, bool lasting)
+Value& Node::FindOrAddValue(std::string_view valueName, bool lasting, bool& added)
 {
-    auto value = std::make_unique<Value>();
-    value->SetName(valueName, lasting);
-    Value& added = *value;
-    values_.insert(values_.end(), std::move(value));
+    auto at = values_.end();
+    if (!PastLastValue(valueName)) {
+        at = values_.lower_bound(valueName);
+        added = at == values_.end() || CompareNames(at->name, valueName) != 0;
+        if (!added)
+            return const_cast<Value&>(*at);
+    }
+    added = true;
+    at = values_.emplace_hint(at, valueName, lasting);
     valueOrder_.clear();
-    return added;
+    return const_cast<Value&>(*at);
 }
 
 bool Node::RemoveValue(std::string_view valueName)
@@ -386,8 +409,8 @@ std::uint64_t Node::SubtreeBytes() const
         const Node* node = pending.back();
         pending.pop_back();
         bytes += node->fileBytes;
-        for (const auto& value : node->values_)
-            bytes += value->fileBytes;
+        for (const Value& value : node->values_)
+            bytes += value.fileBytes;
         for (const auto& child : node->children_)
             pending.push_back(child.get());
     }
@@ -410,8 +433,8 @@ const Value& Node::ValueAt(std::size_t index) const
     if (valueOrder_.size() != values_.size()) {
         valueOrder_.clear();
         valueOrder_.reserve(values_.size());
-        for (const auto& value : values_)
-            valueOrder_.push_back(value.get());
+        for (const Value& value : values_)
+            valueOrder_.push_back(&value);
     }
     return *valueOrder_.at(index);
 }
@@ -673,18 +696,18 @@ bool Reader::ReadValue(std::string_view line)
         return true;
     if (!current_)
         return Fail("value before any key header");
-    Value* value = current_->PastLastValue(name) ? nullptr : current_->FindValue(name);
     if (remove) {
+        const Value* value = current_->PastLastValue(name) ? nullptr : current_->FindValue(name);
         if (value) {
             liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
             current_->RemoveValue(name);
         }
         return true;
     }
-    if (value)
+    bool added = false;
+    Value* value = &current_->FindOrAddValue(name, !nameOwned, added);
+    if (!added)
         liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
-    else
-        value = &current_->AddValue(name, !nameOwned);
     value->type = type;
     if (quoted)
         value->SetText(text, true, !textOwned);

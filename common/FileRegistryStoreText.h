@@ -35,14 +35,15 @@ constexpr std::size_t MaximumKeyDepth = 512;
 // file holds them as they are (most names and texts), else into the value's own strings.
 struct Value {
     Value() = default;
+    Value(std::string_view valueName, bool lasting) { SetName(valueName, lasting); }
     Value(const Value&) = delete;
     Value& operator=(const Value&) = delete;
 
     std::string_view name; // as first created
+    std::string_view text; // the data, less the final NUL of a text read from quotes
     std::uint32_t type = 0;
-    std::string_view text;       // the data, less the final NUL of a text read from quotes
-    bool terminated = false;     // the data is `text` and one NUL
     std::uint32_t fileBytes = 0; // size of its line in the file, for the live-content estimate
+    bool terminated = false;     // the data is `text` and one NUL
 
     std::size_t Size() const { return text.size() + (terminated ? 1 : 0); }
     std::string Data() const
@@ -63,8 +64,15 @@ struct Value {
     void SetText(std::string_view bytes, bool withNul, bool lasting);
 
 private:
-    std::string ownName_;
-    std::string ownText_;
+    // The copies, made only for the few values the file does not hold as they are: a store of
+    // many values keeps one small block per value.
+    struct Owned {
+        std::string name;
+        std::string text;
+    };
+    Owned& Own();
+
+    std::unique_ptr<Owned> own_;
 };
 
 // The order of a key's subkeys and values, which can be looked up by a name as well.
@@ -84,12 +92,30 @@ template <typename Item> struct ByName {
     }
 };
 
+// The order of a key's values, held in the set itself: only a value's name orders it, so the
+// rest of a value may change where it stands.
+struct ValueByName {
+    using is_transparent = void;
+    bool operator()(const Value& a, const Value& b) const
+    {
+        return CompareNames(a.name, b.name) < 0;
+    }
+    bool operator()(const Value& a, std::string_view b) const
+    {
+        return CompareNames(a.name, b) < 0;
+    }
+    bool operator()(std::string_view a, const Value& b) const
+    {
+        return CompareNames(a, b.name) < 0;
+    }
+};
+
 // A key: its subkeys and values in name order. Adding, finding and removing cost log n in the
 // number of them, whatever order they come in; enumeration by position is linear overall.
 // Nothing here recurses over the depth of the tree, which a file decides.
 struct Node {
     using Children = std::set<std::unique_ptr<Node>, ByName<Node>>;
-    using Values = std::set<std::unique_ptr<Value>, ByName<Value>>;
+    using Values = std::set<Value, ValueByName>;
 
     Node() = default;
     ~Node();
@@ -111,13 +137,14 @@ struct Node {
     }
     bool PastLastValue(std::string_view valueName) const
     {
-        return values_.empty() || CompareNames((*values_.rbegin())->name, valueName) < 0;
+        return values_.empty() || CompareNames(values_.rbegin()->name, valueName) < 0;
     }
     const Value* FindValue(std::string_view valueName) const;
     Value* FindValue(std::string_view valueName);
-    // The name must not be there yet. `lasting`: it lives as long as the tree (in the bytes the
-    // reader keeps), else it is copied.
-    Value& AddValue(std::string_view valueName, bool lasting);
+    // The value of that name, added when it is not there yet (`added`), in one search. `lasting`:
+    // a new value's name lives as long as the tree (in the bytes the reader keeps), else it is
+    // copied.
+    Value& FindOrAddValue(std::string_view valueName, bool lasting, bool& added);
     bool RemoveValue(std::string_view valueName);
     std::uint64_t SubtreeBytes() const;
     // Removes every subkey and value.

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -293,8 +294,16 @@ void TFormConfig::FillList(AliasScope scope)
             item->setFlags(item->flags() | Qt::ItemIsEditable);
             items << item;
         }
+        // The store lists its aliases in an order that is mostly the list's own already; sorting
+        // such a list again would only compare every alias once more.
+        const bool inOrder = std::is_sorted(
+            items.cbegin(), items.cend(),
+            [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
         LstAliases->addTopLevelItems(items);
-        LstAliases->sortItems(0, Qt::AscendingOrder);
+        if (inOrder)
+            LstAliases->header()->setSortIndicator(0, Qt::AscendingOrder);
+        else
+            LstAliases->sortItems(0, Qt::AscendingOrder);
         LstAliases->clearSelection();
         for (QWidget* control : optionControls_)
             control->setEnabled(false);

@@ -678,6 +678,31 @@ TEST(FileRegistryTree, TreeDeeperThanTheStackIsWalkedAndFreedWithoutRecursion)
     EXPECT_EQ(answer, 0);
 }
 
+// A value's name and data lie in the file's bytes where the file holds them as they are, else in
+// copies of the value's own; a value set again switches between the two.
+TEST(FileRegistryTree, ValueSetAgainInOtherFormsKeepsItsBytes)
+{
+    RegistryFile::Reader reader("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(reader.Feed("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
+                            "\"A\\\"b\"=\"x\\\\y\"\r\n"
+                            "\"Plain\"=\"one\"\r\n\r\n"));
+    ASSERT_TRUE(reader.Feed("[HKEY_CURRENT_USER\\K]\r\n\"a\\\"B\"=\"two\"\r\n"
+                            "\"plain\"=\"t\\\\hree\"\r\n\r\n"));
+    ASSERT_TRUE(reader.Feed("[HKEY_CURRENT_USER\\K]\r\n\"A\\\"B\"=hex:01,00,02\r\n"
+                            "\"PLAIN\"=\"four\"\r\n\r\n"));
+    const RegistryFile::Node* key = reader.Tree().Child("k");
+    ASSERT_NE(key, nullptr);
+    const RegistryFile::Value* quoted = key->FindValue("a\"b");
+    const RegistryFile::Value* plain = key->FindValue("plain");
+    ASSERT_NE(quoted, nullptr);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(quoted->name, "A\"b");
+    EXPECT_EQ(quoted->type, 3u);
+    EXPECT_EQ(quoted->Data(), std::string("\x01\x00\x02", 3));
+    EXPECT_EQ(plain->name, "Plain");
+    EXPECT_EQ(plain->Data(), std::string("four\0", 5));
+}
+
 TEST_F(FileRegistry, StorePathThatIsNoRegularFileIsRefusedAtOnce)
 {
     const std::string file = environment.UserRegistryFile();

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -84,6 +85,8 @@ TEST_F(OpeningTheWindow, EachScopeListsItsAliasesSortedAndAChangeOfScopeDropsEdi
 
     EXPECT_EQ(Names(), QStringList({"archive", "Sales", "sales-old", "stock", "Zeta"}));
     EXPECT_EQ(Item("Sales")->text(1), "C:\\Sales.mdb");
+    EXPECT_EQ(window.LstAliases->header()->sortIndicatorSection(), 0);
+    EXPECT_EQ(window.LstAliases->header()->sortIndicatorOrder(), Qt::AscendingOrder);
     EXPECT_EQ(SelectedItem(), nullptr);
 
     Select("Sales");
@@ -96,6 +99,20 @@ TEST_F(OpeningTheWindow, EachScopeListsItsAliasesSortedAndAChangeOfScopeDropsEdi
     EXPECT_FALSE(window.BtnApply->isEnabled());
     EXPECT_TRUE(modals.empty());
     EXPECT_EQ(Stored("Sales", "Path"), "C:\\Sales.mdb");
+}
+
+TEST_F(OpeningTheWindow, AliasesTheStoreOrdersOtherwiseAreListedInTheListsOrder)
+{
+    // The store orders by upper-cased bytes ("A" before "_X", "CO-OP" before "COOP"); the list
+    // puts punctuation first and lets hyphens count last.
+    for (const char* name : {"a", "_x", "co-op", "coop", "B"})
+        Seed(name, {{"Path", std::string("C:\\") + name + ".mdb"}});
+    TFormConfig& window = OpenWindow();
+
+    EXPECT_EQ(Names(), QStringList({"_x", "a", "B", "coop", "co-op"}));
+    EXPECT_EQ(Item("co-op")->text(1), "C:\\co-op.mdb");
+    EXPECT_EQ(window.LstAliases->header()->sortIndicatorSection(), 0);
+    EXPECT_EQ(window.LstAliases->header()->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
 using EditingAnAlias = AliasWindowTest;
