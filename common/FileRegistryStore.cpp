@@ -743,6 +743,19 @@ bool Split(const std::string& subKey, std::vector<std::string>& names)
     }
 }
 
+// Where a key path starts (the parent key, or null for the root) and its names: Failed for a
+// parent that is not this store's key under that root, InvalidName for a path that does not
+// split into names.
+StoreStatus Resolve(const FileRegistryStore* store, RegistryRoot root, const RegistryKey* parent,
+                    const std::string& subKey, const FileKey*& base,
+                    std::vector<std::string>& names)
+{
+    base = parent ? AsFileKey(store, parent) : nullptr;
+    if (parent && (!base || base->root != root))
+        return StoreStatus::Failed;
+    return Split(subKey, names) ? StoreStatus::Ok : StoreStatus::InvalidName;
+}
+
 } // namespace
 
 FileRegistryStore::FileRegistryStore(const std::string& userFile, const std::string& machineFile)
@@ -786,12 +799,11 @@ StoreStatus FileRegistryStore::OpenKey(RegistryRoot root, const RegistryKey* par
 {
     ++calls_;
     key.reset();
-    const FileKey* base = parent ? AsFileKey(this, parent) : nullptr;
-    if (parent && (!base || base->root != root))
-        return StoreStatus::Failed;
+    const FileKey* base = nullptr;
     std::vector<std::string> names;
-    if (!Split(subKey, names))
-        return StoreStatus::InvalidName;
+    if (const StoreStatus status = Resolve(this, root, parent, subKey, base, names);
+        status != StoreStatus::Ok)
+        return status;
     RootFile& file = Root(root);
     if (!file.Refresh())
         return StoreStatus::Failed;
@@ -837,12 +849,11 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
 {
     ++calls_;
     key.reset();
-    const FileKey* base = parent ? AsFileKey(this, parent) : nullptr;
-    if (parent && (!base || base->root != root))
-        return StoreStatus::Failed;
+    const FileKey* base = nullptr;
     std::vector<std::string> names;
-    if (!Split(subKey, names))
-        return StoreStatus::InvalidName;
+    if (const StoreStatus status = Resolve(this, root, parent, subKey, base, names);
+        status != StoreStatus::Ok)
+        return status;
     for (const auto& name : names)
         if (!RegistryFile::IsStorableKeyName(name))
             return StoreStatus::InvalidName;
@@ -910,20 +921,28 @@ StoreStatus FileRegistryStore::QueryValue(const RegistryKey& key, const std::str
     return status;
 }
 
-StoreStatus FileRegistryStore::FindValue(const RegistryKey& key, const std::string& name,
-                                         const RegistryFile::Value*& value, bool look)
+StoreStatus FileRegistryStore::KeyNode(const RegistryKey& key, std::uint32_t access, bool look,
+                                       const Node*& node)
 {
     const FileKey* fileKey = AsFileKey(this, &key);
     if (!fileKey)
         return StoreStatus::Failed;
-    if (!(fileKey->access & KeyAccess::QueryValue))
+    if (!(fileKey->access & access))
         return StoreStatus::AccessDenied;
     RootFile& file = Root(fileKey->root);
     if (look && !file.Refresh())
         return StoreStatus::Failed;
-    const Node* node = NodeOf(file, *fileKey);
-    if (!node)
-        return StoreStatus::Failed;
+    node = NodeOf(file, *fileKey);
+    return node ? StoreStatus::Ok : StoreStatus::Failed;
+}
+
+StoreStatus FileRegistryStore::FindValue(const RegistryKey& key, const std::string& name,
+                                         const RegistryFile::Value*& value, bool look)
+{
+    const Node* node = nullptr;
+    if (const StoreStatus status = KeyNode(key, KeyAccess::QueryValue, look, node);
+        status != StoreStatus::Ok)
+        return status;
     value = node->FindValue(name);
     return value ? StoreStatus::Ok : StoreStatus::NotFound;
 }
@@ -994,11 +1013,12 @@ StoreStatus FileRegistryStore::DeleteKey(RegistryRoot root, const RegistryKey* p
                                          const std::string& subKey)
 {
     ++calls_;
-    const FileKey* base = parent ? AsFileKey(this, parent) : nullptr;
-    if (parent && (!base || base->root != root))
-        return StoreStatus::Failed;
+    const FileKey* base = nullptr;
     std::vector<std::string> names;
-    if (subKey.empty() || !Split(subKey, names))
+    if (const StoreStatus status = Resolve(this, root, parent, subKey, base, names);
+        status != StoreStatus::Ok)
+        return status;
+    if (subKey.empty())
         return StoreStatus::InvalidName;
     RootFile& file = Root(root);
     if (!file.Refresh())
@@ -1025,17 +1045,10 @@ StoreStatus FileRegistryStore::EnumKey(const RegistryKey& key, std::uint32_t ind
                                        std::string& name)
 {
     ++calls_;
-    const FileKey* fileKey = AsFileKey(this, &key);
-    if (!fileKey)
-        return StoreStatus::Failed;
-    if (!(fileKey->access & KeyAccess::EnumerateSubKeys))
-        return StoreStatus::AccessDenied;
-    RootFile& file = Root(fileKey->root);
-    if (!file.Refresh())
-        return StoreStatus::Failed;
-    const Node* node = NodeOf(file, *fileKey);
-    if (!node)
-        return StoreStatus::Failed;
+    const Node* node = nullptr;
+    if (const StoreStatus status = KeyNode(key, KeyAccess::EnumerateSubKeys, true, node);
+        status != StoreStatus::Ok)
+        return status;
     if (index >= node->ChildCount())
         return StoreStatus::NoMoreItems;
     name = node->ChildAt(index).name;
@@ -1046,17 +1059,10 @@ StoreStatus FileRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t i
                                          std::string& name)
 {
     ++calls_;
-    const FileKey* fileKey = AsFileKey(this, &key);
-    if (!fileKey)
-        return StoreStatus::Failed;
-    if (!(fileKey->access & KeyAccess::QueryValue))
-        return StoreStatus::AccessDenied;
-    RootFile& file = Root(fileKey->root);
-    if (!file.Refresh())
-        return StoreStatus::Failed;
-    const Node* node = NodeOf(file, *fileKey);
-    if (!node)
-        return StoreStatus::Failed;
+    const Node* node = nullptr;
+    if (const StoreStatus status = KeyNode(key, KeyAccess::QueryValue, true, node);
+        status != StoreStatus::Ok)
+        return status;
     if (index >= node->ValueCount())
         return StoreStatus::NoMoreItems;
     name = node->ValueAt(index).name;
@@ -1067,17 +1073,10 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
 {
     ++calls_;
     info = RegistryKeyInfo();
-    const FileKey* fileKey = AsFileKey(this, &key);
-    if (!fileKey)
-        return StoreStatus::Failed;
-    if (!(fileKey->access & KeyAccess::QueryValue))
-        return StoreStatus::AccessDenied;
-    RootFile& file = Root(fileKey->root);
-    if (!file.Refresh())
-        return StoreStatus::Failed;
-    const Node* node = NodeOf(file, *fileKey);
-    if (!node)
-        return StoreStatus::Failed;
+    const Node* node = nullptr;
+    if (const StoreStatus status = KeyNode(key, KeyAccess::QueryValue, true, node);
+        status != StoreStatus::Ok)
+        return status;
     info.SubKeys = static_cast<std::uint32_t>(node->ChildCount());
     for (const auto& child : node->ChildList())
         info.MaxSubKeyLength =

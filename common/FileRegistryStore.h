@@ -87,6 +87,10 @@ private:
     };
 
     RootFile& Root(RegistryRoot root);
+    // The node of an open key of this store that was opened with `access`; `look`: bring the
+    // tree up to date first.
+    StoreStatus KeyNode(const RegistryKey& key, std::uint32_t access, bool look,
+                        const RegistryFile::Node*& node);
     // `look`: bring the tree up to date first.
     StoreStatus FindValue(const RegistryKey& key, const std::string& name,
                           const RegistryFile::Value*& value, bool look = true);
