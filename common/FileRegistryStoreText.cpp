@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "AsciiCase.h"
 #include "RegistryNames.h"
 
 namespace RegistryFile
@@ -14,22 +15,6 @@ const char* const Signature = "REGEDIT4\r\n\r\n";
 
 namespace
 {
-
-char32_t FoldedAscii(char32_t c)
-{
-    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
-}
-
-bool SameAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldedAscii(static_cast<unsigned char>(a[i])) !=
-            FoldedAscii(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::string_view TrimLeft(std::string_view text)
 {
@@ -58,7 +43,8 @@ int HexDigit(char c)
 
 bool StartsWithFolded(std::string_view text, std::string_view prefix)
 {
-    return text.size() >= prefix.size() && SameAscii(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() &&
+           EqualIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
 bool ReadQuoted(std::string_view& text, std::string& out, std::string& error);
