@@ -726,23 +726,6 @@ Node* NodeOf(FileRegistryStore::RootFile& file, const FileKey& key)
     return key.node;
 }
 
-bool Split(const std::string& subKey, std::vector<std::string>& names)
-{
-    names.clear();
-    if (subKey.empty())
-        return true;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = subKey.find('\\', start);
-        names.push_back(subKey.substr(start, end - start));
-        if (names.back().empty())
-            return false;
-        if (end == std::string::npos)
-            return true;
-        start = end + 1;
-    }
-}
-
 // Where a key path starts (the parent key, or null for the root) and its names: Failed for a
 // parent that is not this store's key under that root, InvalidName for a path that does not
 // split into names.
@@ -753,7 +736,7 @@ StoreStatus Resolve(const FileRegistryStore* store, RegistryRoot root, const Reg
     base = parent ? AsFileKey(store, parent) : nullptr;
     if (parent && (!base || base->root != root))
         return StoreStatus::Failed;
-    return Split(subKey, names) ? StoreStatus::Ok : StoreStatus::InvalidName;
+    return SplitKeyPath(subKey, names) ? StoreStatus::Ok : StoreStatus::InvalidName;
 }
 
 } // namespace

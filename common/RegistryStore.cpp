@@ -25,3 +25,20 @@ bool HasEmptyComponent(const std::string& subKey)
     return subKey.front() == '\\' || subKey.back() == '\\' ||
            subKey.find("\\\\") != std::string::npos;
 }
+
+bool SplitKeyPath(const std::string& subKey, std::vector<std::string>& names)
+{
+    names.clear();
+    if (subKey.empty())
+        return true;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = subKey.find('\\', start);
+        names.push_back(subKey.substr(start, end - start));
+        if (names.back().empty())
+            return false;
+        if (end == std::string::npos)
+            return true;
+        start = end + 1;
+    }
+}

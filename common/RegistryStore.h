@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "RegistryTypes.h"
 
@@ -108,3 +109,7 @@ std::unique_ptr<RegistryStore> CreateWin32RegistryStore();
 // True when a sub-key path (leading backslash of an absolute path already dropped) has an empty
 // component: a leading, doubled or trailing backslash. The empty path itself has none.
 bool HasEmptyComponent(const std::string& subKey);
+
+// The names of a sub-key path (leading backslash of an absolute path already dropped); false for
+// a path with an empty component. The empty path has no names.
+bool SplitKeyPath(const std::string& subKey, std::vector<std::string>& names);

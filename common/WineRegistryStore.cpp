@@ -126,23 +126,6 @@ std::string WineData(std::uint32_t type, const std::string& data)
     return WineRegistry::BytesFromUtf16(WineRegistry::Utf16FromUtf8(data));
 }
 
-bool Split(const std::string& subKey, std::vector<std::string>& names)
-{
-    names.clear();
-    if (subKey.empty())
-        return true;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = subKey.find('\\', start);
-        names.push_back(subKey.substr(start, end - start));
-        if (names.back().empty())
-            return false;
-        if (end == std::string::npos)
-            return true;
-        start = end + 1;
-    }
-}
-
 class WineKey : public RegistryKey
 {
 public:
@@ -384,7 +367,7 @@ StoreStatus WineRegistryStore::OpenKey(RegistryRoot root, const RegistryKey* par
     if (parent && (!base || base->root != root))
         return StoreStatus::Failed;
     std::vector<std::string> names;
-    if (!Split(subKey, names))
+    if (!SplitKeyPath(subKey, names))
         return StoreStatus::InvalidName;
     RootFile& file = Root(root);
     if (!file.Refresh())
@@ -410,7 +393,7 @@ StoreStatus WineRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
     if (parent && (!base || base->root != root))
         return StoreStatus::Failed;
     std::vector<std::string> names;
-    if (!Split(subKey, names))
+    if (!SplitKeyPath(subKey, names))
         return StoreStatus::InvalidName;
     for (const auto& name : names)
         if (name.size() > 255 || name.find_first_of(std::string("\0\r\n", 3)) != std::string::npos)
@@ -448,20 +431,27 @@ StoreStatus WineRegistryStore::QueryValueInfo(const RegistryKey& key, const std:
     return status;
 }
 
-StoreStatus WineRegistryStore::QueryValue(const RegistryKey& key, const std::string& name,
-                                          std::uint32_t& type, std::string& data)
+StoreStatus WineRegistryStore::KeyNode(const RegistryKey& key, std::uint32_t access, Node*& node)
 {
     const WineKey* wineKey = AsWineKey(this, &key);
     if (!wineKey)
         return StoreStatus::Failed;
-    if (!(wineKey->access & KeyAccess::QueryValue))
+    if (!(wineKey->access & access))
         return StoreStatus::AccessDenied;
     RootFile& file = Root(wineKey->root);
     if (!file.Refresh())
         return StoreStatus::Failed;
-    Node* node = file.Find(wineKey->path);
-    if (!node)
-        return StoreStatus::Failed;
+    node = file.Find(wineKey->path);
+    return node ? StoreStatus::Ok : StoreStatus::Failed;
+}
+
+StoreStatus WineRegistryStore::QueryValue(const RegistryKey& key, const std::string& name,
+                                          std::uint32_t& type, std::string& data)
+{
+    Node* node = nullptr;
+    if (const StoreStatus status = KeyNode(key, KeyAccess::QueryValue, node);
+        status != StoreStatus::Ok)
+        return status;
     const Value* value = node->block ? node->block->FindValue(WineRegistry::Folded(name)) : nullptr;
     if (!value)
         return StoreStatus::NotFound;
@@ -537,7 +527,7 @@ StoreStatus WineRegistryStore::DeleteKey(RegistryRoot root, const RegistryKey* p
     if (parent && (!base || base->root != root))
         return StoreStatus::Failed;
     std::vector<std::string> names;
-    if (subKey.empty() || !Split(subKey, names))
+    if (subKey.empty() || !SplitKeyPath(subKey, names))
         return StoreStatus::InvalidName;
     RootFile& file = Root(root);
     if (!file.Refresh())
@@ -561,17 +551,10 @@ StoreStatus WineRegistryStore::DeleteKey(RegistryRoot root, const RegistryKey* p
 StoreStatus WineRegistryStore::EnumKey(const RegistryKey& key, std::uint32_t index,
                                        std::string& name)
 {
-    const WineKey* wineKey = AsWineKey(this, &key);
-    if (!wineKey)
-        return StoreStatus::Failed;
-    if (!(wineKey->access & KeyAccess::EnumerateSubKeys))
-        return StoreStatus::AccessDenied;
-    RootFile& file = Root(wineKey->root);
-    if (!file.Refresh())
-        return StoreStatus::Failed;
-    const Node* node = file.Find(wineKey->path);
-    if (!node)
-        return StoreStatus::Failed;
+    Node* node = nullptr;
+    if (const StoreStatus status = KeyNode(key, KeyAccess::EnumerateSubKeys, node);
+        status != StoreStatus::Ok)
+        return status;
     if (index >= node->children.size())
         return StoreStatus::NoMoreItems;
     name = node->children[index]->name;
@@ -581,17 +564,10 @@ StoreStatus WineRegistryStore::EnumKey(const RegistryKey& key, std::uint32_t ind
 StoreStatus WineRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t index,
                                          std::string& name)
 {
-    const WineKey* wineKey = AsWineKey(this, &key);
-    if (!wineKey)
-        return StoreStatus::Failed;
-    if (!(wineKey->access & KeyAccess::QueryValue))
-        return StoreStatus::AccessDenied;
-    RootFile& file = Root(wineKey->root);
-    if (!file.Refresh())
-        return StoreStatus::Failed;
-    const Node* node = file.Find(wineKey->path);
-    if (!node)
-        return StoreStatus::Failed;
+    Node* node = nullptr;
+    if (const StoreStatus status = KeyNode(key, KeyAccess::QueryValue, node);
+        status != StoreStatus::Ok)
+        return status;
     if (!node->block || index >= node->block->values.size())
         return StoreStatus::NoMoreItems;
     name = node->block->values[index].name;
@@ -601,17 +577,10 @@ StoreStatus WineRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t i
 StoreStatus WineRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo& info)
 {
     info = RegistryKeyInfo();
-    const WineKey* wineKey = AsWineKey(this, &key);
-    if (!wineKey)
-        return StoreStatus::Failed;
-    if (!(wineKey->access & KeyAccess::QueryValue))
-        return StoreStatus::AccessDenied;
-    RootFile& file = Root(wineKey->root);
-    if (!file.Refresh())
-        return StoreStatus::Failed;
-    const Node* node = file.Find(wineKey->path);
-    if (!node)
-        return StoreStatus::Failed;
+    Node* node = nullptr;
+    if (const StoreStatus status = KeyNode(key, KeyAccess::QueryValue, node);
+        status != StoreStatus::Ok)
+        return status;
     info.SubKeys = static_cast<std::uint32_t>(node->children.size());
     for (const auto& child : node->children)
         info.MaxSubKeyLength =

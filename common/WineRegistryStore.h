@@ -23,6 +23,11 @@
 
 #include "RegistryStore.h"
 
+namespace WineRegistry
+{
+struct Node;
+}
+
 class WineRegistryStore : public RegistryStore
 {
 public:
@@ -54,6 +59,9 @@ public:
 
 private:
     RootFile& Root(RegistryRoot root);
+    // The node of an open key of this store that was opened with `access`, the file brought up
+    // to date first.
+    StoreStatus KeyNode(const RegistryKey& key, std::uint32_t access, WineRegistry::Node*& node);
     std::string prefix_;
     std::array<std::unique_ptr<RootFile>, 2> roots_;
 };
