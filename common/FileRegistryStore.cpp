@@ -250,7 +250,13 @@ public:
     // cannot be read or parsed, is not a regular file, or lies behind a link not followed.
     // `byName`: look at the store's name even when the open file tells enough by itself (a
     // writer under the lock does, so that nothing is ever appended to a file the name has left).
+    // Within a batch, only the first call looks.
     bool Refresh(bool byName = false);
+
+    // A batch looks at the file once, and holds the lock from its first change to its end.
+    void BeginBatch() { ++batchDepth_; }
+    void EndBatch();
+    bool Batched() const { return batchDepth_ > 0; }
     // Changes whenever a key may have been freed: a key's node found before stays valid while
     // this is the same.
     std::uint64_t TreeGeneration() const { return reader_.Generation(); }
@@ -271,6 +277,7 @@ public:
     StoreStatus Change(const std::function<StoreStatus(std::string& record)>& plan);
 
 private:
+    bool Look(bool byName);
     bool Follow(int fd, const struct stat& st);
     bool Load(int fd, const struct stat& st);
     void MarkUnusable(const std::string& problem);
@@ -299,6 +306,10 @@ private:
     bool lockMine_ = false; // its group and permissions are ours to set
     mode_t lockMode_ = 0;
     gid_t lockGroup_ = 0;
+    int batchDepth_ = 0;
+    bool batchLooked_ = false; // the batch has looked at the file
+    bool holding_ = false;     // the batch holds the lock, so the tree is the file's content
+    bool batchAppended_ = false;
 };
 
 void FileRegistryStore::RootFile::ReportUnusable(const std::string& what)
@@ -318,6 +329,46 @@ void FileRegistryStore::RootFile::MarkUnusable(const std::string& problem)
 }
 
 bool FileRegistryStore::RootFile::Refresh(bool byName)
+{
+    // What a batch looked at stays its view: under the lock no one else changes the file, and
+    // before its first change the batch reads the file as it was at its first call.
+    if (batchDepth_ > 0 && !byName && (batchLooked_ || holding_) && looked_ && !broken_)
+        return true;
+    const bool ok = Look(byName);
+    batchLooked_ = batchDepth_ > 0 && ok;
+    return ok;
+}
+
+void FileRegistryStore::RootFile::EndBatch()
+{
+    if (--batchDepth_ > 0)
+        return;
+    batchLooked_ = false;
+    if (!holding_)
+        return;
+    holding_ = false;
+    // The batch's writes left the file's times unknown: one look for all of them, then the
+    // compaction they may call for, before others may write again.
+    if (batchAppended_) {
+        batchAppended_ = false;
+        struct stat st {
+        };
+        if (dataFd_.Valid() && looked_ && ::fstat(dataFd_.Get(), &st) == 0) {
+            seen_ = Fingerprint::Of(st);
+            try {
+                CompactIfWorthIt();
+            } catch (...) {
+                // Out of memory for the compacted image: the file stays as it is, correct and
+                // larger, and a later writer compacts it.
+            }
+        } else {
+            looked_ = false;
+        }
+    }
+    Unlock();
+}
+
+bool FileRegistryStore::RootFile::Look(bool byName)
 {
     // The file stays open between operations. Where the name leads straight to it and it has no
     // other name, one fstat tells all a reader needs: others appended to it (size, times), or
@@ -533,28 +584,40 @@ void FileRegistryStore::RootFile::MatchLock(gid_t storeGroup, mode_t storeMode)
 StoreStatus
 FileRegistryStore::RootFile::Change(const std::function<StoreStatus(std::string& record)>& plan)
 {
-    // The lock lies beside the file the name leads to, so that every way to the file shares it.
-    // A link retargeted between the look and the lock means looking again.
-    for (int attempt = 0;; ++attempt) {
-        if (file_.empty() && !Refresh())
-            return StoreStatus::Failed;
-        const std::string file = file_;
-        if (!seen_.exists) {
-            std::error_code error;
-            std::filesystem::create_directories(PosixFile::FolderOf(file), error);
+    // A batch that holds the lock has the file's content in its tree already.
+    if (!holding_ || !looked_ || broken_) {
+        if (holding_) {
+            holding_ = false;
+            Unlock();
         }
-        if (!Lock(file))
-            return StoreStatus::Failed;
-        const bool fresh = Refresh(true);
-        if (fresh && file_ == file)
-            break;
-        Unlock();
-        if (!fresh || attempt == 3)
-            return StoreStatus::Failed;
+        // The lock lies beside the file the name leads to, so that every way to the file shares
+        // it. A link retargeted between the look and the lock means looking again.
+        for (int attempt = 0;; ++attempt) {
+            if (file_.empty() && !Refresh())
+                return StoreStatus::Failed;
+            const std::string file = file_;
+            if (!seen_.exists) {
+                std::error_code error;
+                std::filesystem::create_directories(PosixFile::FolderOf(file), error);
+            }
+            if (!Lock(file))
+                return StoreStatus::Failed;
+            const bool fresh = Refresh(true);
+            if (fresh && file_ == file)
+                break;
+            Unlock();
+            if (!fresh || attempt == 3)
+                return StoreStatus::Failed;
+        }
+        holding_ = batchDepth_ > 0;
     }
     struct Unlocker {
         RootFile& file;
-        ~Unlocker() { file.Unlock(); }
+        ~Unlocker()
+        {
+            if (!file.holding_)
+                file.Unlock();
+        }
     } unlocker{*this};
 
     std::string record;
@@ -605,9 +668,20 @@ StoreStatus FileRegistryStore::RootFile::Append(std::string record)
         looked_ = false;
         return StoreStatus::Failed;
     }
+    const std::uint64_t end = at + record.size();
+    if (!reader_.Feed(std::move(record))) {
+        looked_ = false;
+        return StoreStatus::Failed;
+    }
+    if (holding_) {
+        // No one else writes before the batch ends, which looks at the file once for all.
+        seen_.size = static_cast<off_t>(end);
+        batchAppended_ = true;
+        return StoreStatus::Ok;
+    }
     struct stat st {
     };
-    if (!reader_.Feed(std::move(record)) || ::fstat(fd, &st) != 0) {
+    if (::fstat(fd, &st) != 0) {
         looked_ = false;
         return StoreStatus::Failed;
     }
@@ -766,6 +840,16 @@ std::string FileRegistryStore::MachineFileFromEnvironment()
     return file.empty() ? std::string("/etc/quillon-tessarium/machine.reg") : file;
 }
 
+void FileRegistryStore::BeginBatch(RegistryRoot root)
+{
+    Root(root).BeginBatch();
+}
+
+void FileRegistryStore::EndBatch(RegistryRoot root)
+{
+    Root(root).EndBatch();
+}
+
 FileRegistryStore::RootFile& FileRegistryStore::Root(RegistryRoot root)
 {
     return *roots_[root == RegistryRoot::CurrentUser ? 0 : 1];
@@ -782,31 +866,39 @@ StoreStatus FileRegistryStore::OpenKey(RegistryRoot root, const RegistryKey* par
 {
     ++calls_;
     key.reset();
+    RootFile& file = Root(root);
+    // A path from the root that was opened last time is found without walking it again, as
+    // long as no key has been freed since.
+    OpenedPath& last = lastOpened_[root == RegistryRoot::CurrentUser ? 0 : 1];
+    if (!parent && last.node && last.subKey == subKey) {
+        if (!file.Refresh())
+            return StoreStatus::Failed;
+        if ((access & KeyAccess::WriteMask) && !file.Writable())
+            return StoreStatus::AccessDenied;
+        if (last.node && last.generation == file.TreeGeneration()) {
+            auto opened = std::make_unique<FileKey>(this, root, last.path, access);
+            opened->node = last.node;
+            opened->generation = last.generation;
+            key = std::move(opened);
+            return StoreStatus::Ok;
+        }
+    }
     const FileKey* base = nullptr;
     std::vector<std::string> names;
     if (const StoreStatus status = Resolve(this, root, parent, subKey, base, names);
         status != StoreStatus::Ok)
         return status;
-    RootFile& file = Root(root);
     if (!file.Refresh())
         return StoreStatus::Failed;
     if ((access & KeyAccess::WriteMask) && !file.Writable())
         return StoreStatus::AccessDenied;
-    // A path from the root that was opened last time is found without walking it again, as
-    // long as no key has been freed since.
-    OpenedPath& last = lastOpened_[root == RegistryRoot::CurrentUser ? 0 : 1];
-    if (!base && last.node && last.generation == file.TreeGeneration() && last.subKey == subKey) {
-        auto opened = std::make_unique<FileKey>(this, root, last.path, access);
-        opened->node = last.node;
-        opened->generation = last.generation;
-        key = std::move(opened);
-        return StoreStatus::Ok;
-    }
-    std::vector<std::string> path = base ? base->path : std::vector<std::string>();
+    std::vector<std::string> path;
+    path.reserve((base ? base->path.size() : 0) + names.size());
+    if (base)
+        path = base->path;
     Node* node = base ? NodeOf(file, *base) : &file.Tree();
     if (!node)
         return StoreStatus::Failed; // the parent was deleted meanwhile
-    path.reserve(path.size() + names.size());
     for (const auto& name : names) {
         node = node->Child(name);
         if (!node)
@@ -947,8 +1039,9 @@ StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::strin
     };
     // Writing what is already there changes nothing and need not grow the file. The tree as
     // last read is asked first: only a value that seems unchanged needs a look at the file to
-    // be sure; any other goes to the lock, where the file is looked at anyway.
-    if (unchanged() && file.Refresh() && unchanged())
+    // be sure; any other goes to the lock, where the file is looked at anyway. A batch decides
+    // under the lock, which it then keeps.
+    if (!file.Batched() && unchanged() && file.Refresh() && unchanged())
         return StoreStatus::Ok;
     return file.Change([&](std::string& record) {
         if (!NodeOf(file, *fileKey))
@@ -970,9 +1063,10 @@ StoreStatus FileRegistryStore::DeleteValue(const RegistryKey& key, const std::st
         return StoreStatus::AccessDenied;
     RootFile& file = Root(fileKey->root);
     // A value that the tree as last read holds goes to the lock, where the file is looked at
-    // anyway; one it lacks needs a look at the file before it is reported missing.
+    // anyway; one it lacks needs a look at the file before it is reported missing. A batch
+    // decides under the lock, which it then keeps.
     const Node* node = NodeOf(file, *fileKey);
-    if (!node || !node->FindValue(name)) {
+    if (!file.Batched() && (!node || !node->FindValue(name))) {
         if (!file.Refresh())
             return StoreStatus::Failed;
         node = NodeOf(file, *fileKey);
@@ -1061,9 +1155,7 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
         status != StoreStatus::Ok)
         return status;
     info.SubKeys = static_cast<std::uint32_t>(node->ChildCount());
-    for (const auto& child : node->ChildList())
-        info.MaxSubKeyLength =
-            std::max(info.MaxSubKeyLength, static_cast<std::uint32_t>(child->name.size()));
+    info.MaxSubKeyLength = static_cast<std::uint32_t>(node->LongestChildName());
     info.Values = static_cast<std::uint32_t>(node->ValueCount());
     for (const Value& value : node->ValueList()) {
         info.MaxValueNameLength =

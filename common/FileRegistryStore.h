@@ -5,7 +5,8 @@
 //   writer that cannot get the lock within a few seconds fails its change and says so;
 // - each operation first applies the records other processes appended since the last look (an
 //   lstat of the name tells whether there are any, and whether the name still leads to the file
-//   that is open: device and inode, whatever links the file has);
+//   that is open: device and inode, whatever links the file has); the calls of a batch look
+//   once, and a batch that changes anything holds the lock from its first change to its end;
 // - once the file is about twice its live content, the writer rewrites it compacted through a
 //   temporary file of a fresh name, created exclusively in the file's folder, flushed and renamed
 //   over the original. The new file keeps the owner, group and permissions of the old one; a
@@ -74,6 +75,10 @@ public:
     StoreStatus EnumKey(const RegistryKey& key, std::uint32_t index, std::string& name) override;
     StoreStatus EnumValue(const RegistryKey& key, std::uint32_t index, std::string& name) override;
     StoreStatus QueryInfo(const RegistryKey& key, RegistryKeyInfo& info) override;
+    // The file is looked at once, at the batch's first call, and the lock is held from its
+    // first change to its end: each change of a batch is one write.
+    void BeginBatch(RegistryRoot root) override;
+    void EndBatch(RegistryRoot root) override;
 
     class RootFile; // one root's file and what has been read of it
 

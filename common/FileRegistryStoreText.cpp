@@ -286,8 +286,17 @@ void Node::Clear()
 
 Node* Node::Child(std::string_view childName) const
 {
+    // A listing opens the subkeys it enumerated, in their order: each is found next to the last.
+    if (childOrder_.size() == children_.size() && nextChild_ < childOrder_.size() &&
+        childOrder_[nextChild_]->name == childName)
+        return const_cast<Node*>(childOrder_[nextChild_++]);
     const auto it = children_.find(childName);
-    return it != children_.end() ? it->get() : nullptr;
+    if (it == children_.end())
+        return nullptr;
+    if (!childOrder_.empty() && childOrder_.size() == children_.size() &&
+        childOrder_.front() == it->get())
+        nextChild_ = 1; // a listing that starts again from the top
+    return it->get();
 }
 
 Node& Node::AddChild(std::string_view childName)
@@ -403,15 +412,30 @@ std::uint64_t Node::SubtreeBytes() const
     return bytes;
 }
 
+void Node::OrderChildren() const
+{
+    if (childOrder_.size() == children_.size())
+        return;
+    nextChild_ = 0;
+    longestChildName_ = 0;
+    childOrder_.clear();
+    childOrder_.reserve(children_.size());
+    for (const auto& child : children_) {
+        childOrder_.push_back(child.get());
+        longestChildName_ = std::max(longestChildName_, child->name.size());
+    }
+}
+
 const Node& Node::ChildAt(std::size_t index) const
 {
-    if (childOrder_.size() != children_.size()) {
-        childOrder_.clear();
-        childOrder_.reserve(children_.size());
-        for (const auto& child : children_)
-            childOrder_.push_back(child.get());
-    }
+    OrderChildren();
     return *childOrder_.at(index);
+}
+
+std::size_t Node::LongestChildName() const
+{
+    OrderChildren();
+    return longestChildName_;
 }
 
 const Value& Node::ValueAt(std::size_t index) const

@@ -155,15 +155,22 @@ struct Node {
     // The subkey or value at a position of the name order (index below the count).
     std::size_t ChildCount() const { return children_.size(); }
     const Node& ChildAt(std::size_t index) const;
+    // The length of the longest subkey name, 0 without subkeys.
+    std::size_t LongestChildName() const;
     std::size_t ValueCount() const { return values_.size(); }
     const Value& ValueAt(std::size_t index) const;
 
 private:
+    void OrderChildren() const;
+
     Children children_;
     Values values_;
     // The name order by position, built on the first enumeration after a change.
     mutable std::vector<const Node*> childOrder_;
     mutable std::vector<const Value*> valueOrder_;
+    // Where the subkey after the last one found in order stands.
+    mutable std::size_t nextChild_ = 0;
+    mutable std::size_t longestChildName_ = 0;
 };
 
 // True when a key name can be stored: not empty, no backslash, CR, LF or NUL, at most 255 bytes.

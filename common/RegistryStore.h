@@ -95,6 +95,14 @@ public:
                                   std::string& name) = 0;
     // RegQueryInfoKeyA.
     virtual StoreStatus QueryInfo(const RegistryKey& key, RegistryKeyInfo& info) = 0;
+
+    // The calls on one root between BeginBatch and the matching EndBatch are one operation of
+    // the caller (a save of several values, a listing): the store may take in what other
+    // processes changed once, at the batch's first call, and keep other writers waiting from the
+    // batch's first change to its end. Every change is still written, and visible to others, as
+    // it is made. Batches nest. A store whose single calls cost nothing extra ignores them.
+    virtual void BeginBatch(RegistryRoot) {}
+    virtual void EndBatch(RegistryRoot) {}
 };
 
 // The store of this system: the Win32 registry on Windows, elsewhere the Wine prefix that

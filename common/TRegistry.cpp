@@ -172,6 +172,16 @@ TRegistry::TRegistry(std::unique_ptr<RegistryStore> store) : store_(std::move(st
 
 TRegistry::~TRegistry() = default;
 
+TRegistry::Batch::Batch(TRegistry& registry) : store_(*registry.store_), root_(registry.root_)
+{
+    store_.BeginBatch(root_);
+}
+
+TRegistry::Batch::~Batch()
+{
+    store_.EndBatch(root_);
+}
+
 void TRegistry::SelectRoot(RegistryRoot root)
 {
     if (root == root_)
@@ -324,6 +334,7 @@ bool TRegistry::RemoveKeyTree(const std::string& path)
     if (resolved.subKey.empty() || HasEmptyComponent(resolved.subKey))
         return false;
     const RegistryKey* parent = resolved.relativeToOpenKey ? currentKey_.get() : nullptr;
+    const Batch batch(*this);
     return RemoveTree(*store_, root_, parent, resolved.subKey);
 }
 
@@ -340,6 +351,7 @@ void TRegistry::MoveKeyTree(const std::string& source, const std::string& target
     const std::string toPath = FullPath(currentPath_, to);
     if (IsSameOrBelowRegistryPath(toPath, fromPath))
         return;
+    const Batch batch(*this);
 
     const RegistryKey* fromParent = from.relativeToOpenKey ? currentKey_.get() : nullptr;
     const RegistryKey* toParent = to.relativeToOpenKey ? currentKey_.get() : nullptr;

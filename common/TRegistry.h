@@ -49,6 +49,22 @@ public:
     bool RemoveKeyTree(const std::string& path);
     void MoveKeyTree(const std::string& source, const std::string& target, bool removeSource);
 
+    // While one lives, the calls on the root selected when it was made are one operation on the
+    // store (see RegistryStore::BeginBatch): a save of many values or a listing of many keys
+    // looks at the store once instead of at every call.
+    class Batch
+    {
+    public:
+        explicit Batch(TRegistry& registry);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        RegistryStore& store_;
+        RegistryRoot root_;
+    };
+
 private:
     RegistryRoot root_ = RegistryRoot::CurrentUser;
     std::unique_ptr<RegistryStore> store_;

@@ -86,6 +86,7 @@ void AliasStore::ListAliases(AliasScope scope,
 {
     listed.clear();
     registry_.SelectRoot(RootOf(scope));
+    const TRegistry::Batch batch(registry_);
     // Listing creates the scope's empty Aliases key when it is missing and may be created.
     if (!registry_.OpenKeyPath(AliasesKeyPath, true))
         return;
@@ -127,6 +128,7 @@ std::optional<AliasSettings> AliasStore::LoadAlias(const std::string& name)
 
 bool AliasStore::LoadAlias(const std::string& name, AliasSettings& settings)
 {
+    const TRegistry::Batch batch(registry_);
     if (name.empty() || !registry_.OpenKeyPath(AliasKeyPath(name), false))
         return false;
     settings.Path = registry_.ReadText(PathValue);
@@ -144,6 +146,7 @@ bool AliasStore::LoadAlias(const std::string& name, AliasSettings& settings)
 
 bool AliasStore::SaveAlias(const std::string& name, const AliasSettings& settings)
 {
+    const TRegistry::Batch batch(registry_);
     if (name.empty() || !registry_.OpenKeyPath(AliasKeyPath(name), true))
         return false;
     // An alias key never holds an empty string or an explicit false: off flags and empty texts

@@ -1089,6 +1089,85 @@ TEST_F(FileRegistry, KeysKeptOpenSeeWhatOtherProcessesChangedAtTheirNextRead)
 namespace
 {
 
+// Whether another process could take the store's lock now (it is given back at once).
+bool LockIsFree(const std::string& storeFile)
+{
+    PosixFile::Descriptor fd(::open((storeFile + ".lock").c_str(), O_RDWR | O_CLOEXEC));
+    if (!fd.Valid() || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+    ::flock(fd.Get(), LOCK_UN);
+    return true;
+}
+
+} // namespace
+
+TEST_F(FileRegistry, BatchWritesEachChangeAtOnceAndHoldsOtherWritersOnlyUntilItEnds)
+{
+    const std::string file = environment.UserRegistryFile();
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKeyPath("\Software\Batch", true));
+    registry.WriteText("Kept", "one");
+    {
+        const TRegistry::Batch batch(registry);
+        registry.WriteText("A", "1");
+        EXPECT_EQ(Stored("Software\Batch", "A"), Typed(1, std::string("1\0", 2)));
+        EXPECT_FALSE(LockIsFree(file));
+        EXPECT_TRUE(registry.RemoveValue("Kept"));
+        EXPECT_EQ(Stored("Software\Batch", "Kept").second, "(missing)");
+    }
+    EXPECT_TRUE(LockIsFree(file));
+
+    // What others write after the batch is seen at the next read.
+    TRegistry other;
+    ASSERT_TRUE(other.OpenKeyPath("\Software\Batch", false));
+    other.WriteText("A", "2");
+    EXPECT_EQ(registry.ReadText("A"), "2");
+
+    // A batch left by an exception gives the lock back too.
+    EXPECT_THROW(
+        {
+            const TRegistry::Batch batch(registry);
+            registry.WriteText("Text", "x");
+            registry.ReadNumber("Text");
+        },
+        ERegistryException);
+    EXPECT_TRUE(LockIsFree(file));
+
+    // Batches that grow the file get it compacted when they end.
+    for (int n = 0; n < 100; ++n) {
+        const TRegistry::Batch batch(registry);
+        registry.WriteText("Scratch", std::string(2000, static_cast<char>('a' + n % 26)));
+        registry.WriteText("Count", std::to_string(n));
+    }
+    EXPECT_LT(fs::file_size(file), 100u * 1024u);
+    EXPECT_EQ(Stored("Software\Batch", "Count"), Typed(1, std::string("99\0", 3)));
+    EXPECT_EQ(Stored("Software\Batch", "A"), Typed(1, std::string("2\0", 2)));
+}
+
+TEST_F(FileRegistry, BatchDecidesItsChangesOnWhatOthersWroteSinceItsFirstLook)
+{
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKeyPath("\Software\Batch", true));
+    registry.WriteText("Path", "mine");
+    TRegistry other;
+    ASSERT_TRUE(other.OpenKeyPath("\Software\Batch", false));
+    {
+        const TRegistry::Batch batch(registry);
+        EXPECT_EQ(registry.ReadText("Path"), "mine");
+        // Written by another process after the batch first looked at the file.
+        other.WriteText("Path", "theirs");
+        other.WriteText("Extra", "theirs");
+        // The same text as the batch saw, and a value it did not see: both still change.
+        registry.WriteText("Path", "mine");
+        EXPECT_TRUE(registry.RemoveValue("Extra"));
+    }
+    EXPECT_EQ(Stored("Software\Batch", "Path"), Typed(1, std::string("mine\0", 5)));
+    EXPECT_EQ(Stored("Software\Batch", "Extra").second, "(missing)");
+}
+
+namespace
+{
+
 // Names read character by character from their start, as the registry compares them: UTF-8
 // characters upper-cased (then A-Z as a-z), bytes outside well-formed UTF-8 after all of them.
 std::vector<char32_t> FoldedCharacters(std::string_view name)
