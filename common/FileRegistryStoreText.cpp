@@ -211,10 +211,10 @@ void AppendKey(std::string& out, const Node& node, const std::string& header)
     out += '[';
     out += header;
     out += "]\r\n";
-    for (const Value& value : node.ValueList()) {
+    node.EachValue([&out](const Value& value) {
         out += ValueLine(value.name, value.type, value.Data());
         out += "\r\n";
-    }
+    });
     out += "\r\n";
 }
 
@@ -272,7 +272,8 @@ void Node::Clear()
     const auto takeApart = [&doomed](Node& node) {
         while (!node.children_.empty())
             doomed.push_back(std::move(node.children_.extract(node.children_.begin()).value()));
-        node.values_.clear();
+        node.few_.clear();
+        node.many_.clear();
         node.childOrder_.clear();
         node.valueOrder_.clear();
     };
@@ -321,77 +322,83 @@ std::uint64_t Node::RemoveChild(std::string_view childName)
     return bytes;
 }
 
+std::vector<Value>::iterator Node::FewLowerBound(std::string_view valueName)
+{
+    return std::lower_bound(few_.begin(), few_.end(), valueName,
+                            [](const Value& value, std::string_view name) {
+                                return CompareNames(value.name, name) < 0;
+                            });
+}
+
 const Value* Node::FindValue(std::string_view valueName) const
 {
-    const auto it = values_.find(valueName);
-    return it != values_.end() ? &*it : nullptr;
+    return const_cast<Node*>(this)->FindValue(valueName);
 }
 
 Value* Node::FindValue(std::string_view valueName)
 {
-    const auto it = values_.find(valueName);
+    if (many_.empty()) {
+        const auto at = FewLowerBound(valueName);
+        return at != few_.end() && CompareNames(at->name, valueName) == 0 ? &*at : nullptr;
+    }
+    const auto it = many_.find(valueName);
     // A set's elements are reached as constants; all but the name, which orders them, may change.
-    return it != values_.end() ? const_cast<Value*>(&*it) : nullptr;
+    return it != many_.end() ? const_cast<Value*>(&*it) : nullptr;
 }
 
-Value::Owned& Value::Own()
+Value& Node::FindOrAddValue(std::string_view valueName, bool& added)
 {
-    // Made once and kept: the views may point into it.
-    if (!own_)
-        own_ = std::make_unique<Owned>();
-    return *own_;
-}
-
-void Value::SetName(std::string_view bytes, bool lasting)
-{
-    if (lasting) {
-        name = bytes;
-        if (own_)
-            own_->name.clear();
-    } else {
-        std::string& owned = Own().name;
-        owned.assign(bytes.data(), bytes.size());
-        name = owned;
-    }
-}
-
-void Value::SetText(std::string_view bytes, bool withNul, bool lasting)
-{
-    terminated = withNul;
-    if (lasting) {
-        text = bytes;
-        if (own_) {
-            own_->text.clear();
-            own_->text.shrink_to_fit();
-        }
-    } else {
-        std::string& owned = Own().text;
-        owned.assign(bytes.data(), bytes.size());
-        text = owned;
-    }
-}
-
-Value& Node::FindOrAddValue(std::string_view valueName, bool lasting, bool& added)
-{
-    auto at = values_.end();
-    if (!PastLastValue(valueName)) {
-        at = values_.lower_bound(valueName);
-        added = at == values_.end() || CompareNames(at->name, valueName) != 0;
-        if (!added)
-            return const_cast<Value&>(*at);
-    }
+    const bool past = PastLastValue(valueName);
     added = true;
-    at = values_.emplace_hint(at, valueName, lasting);
     valueOrder_.clear();
+    if (many_.empty() && few_.size() < FewValues) {
+        if (past)
+            return few_.emplace_back(valueName);
+        const auto at = FewLowerBound(valueName);
+        if (CompareNames(at->name, valueName) == 0) {
+            added = false;
+            return *at;
+        }
+        return *few_.emplace(at, valueName);
+    }
+    if (!few_.empty()) {
+        // One value too many to lie side by side: from now on the key keeps a tree.
+        for (Value& value : few_)
+            many_.emplace_hint(many_.end(), std::move(value));
+        few_.clear();
+        few_.shrink_to_fit();
+    }
+    auto at = many_.end();
+    if (!past) {
+        at = many_.lower_bound(valueName);
+        if (at != many_.end() && CompareNames(at->name, valueName) == 0) {
+            added = false;
+            return const_cast<Value&>(*at);
+        }
+    }
+    at = many_.emplace_hint(at, valueName);
     return const_cast<Value&>(*at);
+}
+
+void Node::ReserveValues(std::size_t count)
+{
+    if (many_.empty() && count <= FewValues)
+        few_.reserve(count);
 }
 
 bool Node::RemoveValue(std::string_view valueName)
 {
-    const auto it = values_.find(valueName);
-    if (it == values_.end())
-        return false;
-    values_.erase(it);
+    if (many_.empty()) {
+        const auto at = FewLowerBound(valueName);
+        if (at == few_.end() || CompareNames(at->name, valueName) != 0)
+            return false;
+        few_.erase(at);
+    } else {
+        const auto it = many_.find(valueName);
+        if (it == many_.end())
+            return false;
+        many_.erase(it);
+    }
     valueOrder_.clear();
     return true;
 }
@@ -404,8 +411,7 @@ std::uint64_t Node::SubtreeBytes() const
         const Node* node = pending.back();
         pending.pop_back();
         bytes += node->fileBytes;
-        for (const Value& value : node->values_)
-            bytes += value.fileBytes;
+        node->EachValue([&bytes](const Value& value) { bytes += value.fileBytes; });
         for (const auto& child : node->children_)
             pending.push_back(child.get());
     }
@@ -440,11 +446,10 @@ std::size_t Node::LongestChildName() const
 
 const Value& Node::ValueAt(std::size_t index) const
 {
-    if (valueOrder_.size() != values_.size()) {
+    if (valueOrder_.size() != ValueCount()) {
         valueOrder_.clear();
-        valueOrder_.reserve(values_.size());
-        for (const Value& value : values_)
-            valueOrder_.push_back(&value);
+        valueOrder_.reserve(ValueCount());
+        EachValue([this](const Value& value) { valueOrder_.push_back(&value); });
     }
     return *valueOrder_.at(index);
 }
@@ -575,6 +580,8 @@ bool Reader::ReadHeader(std::string_view inside)
         skipValues_ = false;
         return true;
     }
+    if (current_)
+        lastValueCount_ = current_->ValueCount();
     lastHeader_.clear();
     const bool deletion = !inside.empty() && inside.front() == '-';
     if (deletion)
@@ -626,19 +633,38 @@ bool Reader::ReadHeader(std::string_view inside)
         return true;
     }
     current_ = node;
+    // Keys of one file mostly hold as many values as the key before.
+    if (node->ValueCount() == 0)
+        node->ReserveValues(lastValueCount_);
     skipValues_ = false;
     lastHeader_.assign(inside.data(), inside.size());
     return true;
 }
 
+namespace
+{
+
+// Puts bytes decoded from a spelling over that spelling, which is never shorter.
+std::string_view OverSpelling(std::string_view spelling, std::string_view bytes)
+{
+    // The reader's own bytes, reached through a view.
+    char* at = const_cast<char*>(spelling.data());
+    std::memmove(at, bytes.data(), bytes.size());
+    return std::string_view(at, bytes.size());
+}
+
+} // namespace
+
 bool Reader::ReadValue(std::string_view line)
 {
-    // `line` looks into bytes the reader keeps: names and texts without escapes stay views.
+    // `line` looks into bytes the reader keeps: names and texts without escapes stay views, and
+    // decoded ones are written over their spelling there.
     const std::size_t lineBytes = line.size() + 2;
     std::string_view name;
     std::string nameBytes;
     bool nameOwned = false;
     std::string error;
+    const std::string_view nameSpelling = line;
     if (line.front() == '@') {
         line.remove_prefix(1);
     } else if (!ReadQuoted(line, name, nameBytes, nameOwned, error)) {
@@ -648,6 +674,7 @@ bool Reader::ReadValue(std::string_view line)
     if (line.empty() || line.front() != '=')
         return Fail("value name without =");
     line = TrimLeft(line.substr(1));
+    const std::string_view dataSpelling = line;
 
     bool remove = false;
     std::uint32_t type = 0;
@@ -715,15 +742,19 @@ bool Reader::ReadValue(std::string_view line)
         return true;
     }
     bool added = false;
-    Value* value = &current_->FindOrAddValue(name, !nameOwned, added);
+    if (nameOwned)
+        name =
+            OverSpelling(nameSpelling.substr(0, nameSpelling.size() - dataSpelling.size()), name);
+    Value* value = &current_->FindOrAddValue(name, added);
     if (!added)
         liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
     value->type = type;
+    value->terminated = quoted;
     if (quoted)
-        value->SetText(text, true, !textOwned);
+        value->text = textOwned ? OverSpelling(dataSpelling, text) : text;
     else
-        value->SetText(data, false, false);
-    value->fileBytes = static_cast<std::uint32_t>(lineBytes);
+        value->text = OverSpelling(dataSpelling, data);
+    value->fileBytes = static_cast<std::uint32_t>(std::min<std::size_t>(lineBytes, 0x7FFFFFFF));
     liveBytes_ += lineBytes;
     return true;
 }

@@ -31,19 +31,18 @@ inline bool SameName(std::string_view a, std::string_view b)
 // The Windows registry's limit on the depth of a key below its root.
 constexpr std::size_t MaximumKeyDepth = 512;
 
-// A value. Its name and data are views: into the file's bytes, which the reader keeps, where the
-// file holds them as they are (most names and texts), else into the value's own strings.
+// A value. Its name and data are views into the bytes the reader keeps: the file's spelling
+// where it holds them as they are (most names and texts), else the decoded bytes written over
+// their own spelling, which is never shorter.
 struct Value {
-    Value() = default;
-    Value(std::string_view valueName, bool lasting) { SetName(valueName, lasting); }
-    Value(const Value&) = delete;
-    Value& operator=(const Value&) = delete;
+    Value() : fileBytes(0), terminated(0) {}
+    explicit Value(std::string_view valueName) : name(valueName), fileBytes(0), terminated(0) {}
 
     std::string_view name; // as first created
     std::string_view text; // the data, less the final NUL of a text read from quotes
     std::uint32_t type = 0;
-    std::uint32_t fileBytes = 0; // size of its line in the file, for the live-content estimate
-    bool terminated = false;     // the data is `text` and one NUL
+    std::uint32_t fileBytes : 31; // size of its line in the file, for the live-content estimate
+    std::uint32_t terminated : 1; // the data is `text` and one NUL
 
     std::size_t Size() const { return text.size() + (terminated ? 1 : 0); }
     std::string Data() const
@@ -58,21 +57,6 @@ struct Value {
         return data.size() == Size() && data.substr(0, text.size()) == text &&
                (!terminated || data.back() == '\0');
     }
-    // Sets the name or data from bytes that outlive the value (the file's, kept by the reader)
-    // or that are copied into the value.
-    void SetName(std::string_view bytes, bool lasting);
-    void SetText(std::string_view bytes, bool withNul, bool lasting);
-
-private:
-    // The copies, made only for the few values the file does not hold as they are: a store of
-    // many values keeps one small block per value.
-    struct Owned {
-        std::string name;
-        std::string text;
-    };
-    Owned& Own();
-
-    std::unique_ptr<Owned> own_;
 };
 
 // The order of a key's subkeys and values, which can be looked up by a name as well.
@@ -112,7 +96,8 @@ struct ValueByName {
 
 // A key: its subkeys and values in name order. Adding, finding and removing cost log n in the
 // number of them, whatever order they come in; enumeration by position is linear overall.
-// Nothing here recurses over the depth of the tree, which a file decides.
+// Nothing here recurses over the depth of the tree, which a file decides. The values of a key
+// with few of them lie side by side, without a block of memory each.
 struct Node {
     using Children = std::set<std::unique_ptr<Node>, ByName<Node>>;
     using Values = std::set<Value, ValueByName>;
@@ -137,34 +122,49 @@ struct Node {
     }
     bool PastLastValue(std::string_view valueName) const
     {
-        return values_.empty() || CompareNames(values_.rbegin()->name, valueName) < 0;
+        const Value* last =
+            !many_.empty() ? &*many_.rbegin() : (!few_.empty() ? &few_.back() : nullptr);
+        return !last || CompareNames(last->name, valueName) < 0;
     }
     const Value* FindValue(std::string_view valueName) const;
     Value* FindValue(std::string_view valueName);
-    // The value of that name, added when it is not there yet (`added`), in one search. `lasting`:
-    // a new value's name lives as long as the tree (in the bytes the reader keeps), else it is
-    // copied.
-    Value& FindOrAddValue(std::string_view valueName, bool lasting, bool& added);
+    // The value of that name, added when it is not there yet (`added`), in one search. A new
+    // value's name must live as long as the tree (in the bytes the reader keeps).
+    Value& FindOrAddValue(std::string_view valueName, bool& added);
     bool RemoveValue(std::string_view valueName);
+    // Room for this many values, where they lie side by side.
+    void ReserveValues(std::size_t count);
     std::uint64_t SubtreeBytes() const;
     // Removes every subkey and value.
     void Clear();
 
     const Children& ChildList() const { return children_; }
-    const Values& ValueList() const { return values_; }
+    // Calls `visit` with each value, in name order.
+    template <typename Visit> void EachValue(Visit&& visit) const
+    {
+        for (const Value& value : few_)
+            visit(value);
+        for (const Value& value : many_)
+            visit(value);
+    }
     // The subkey or value at a position of the name order (index below the count).
     std::size_t ChildCount() const { return children_.size(); }
     const Node& ChildAt(std::size_t index) const;
     // The length of the longest subkey name, 0 without subkeys.
     std::size_t LongestChildName() const;
-    std::size_t ValueCount() const { return values_.size(); }
+    std::size_t ValueCount() const { return few_.size() + many_.size(); }
     const Value& ValueAt(std::size_t index) const;
 
 private:
+    // Up to this many values lie side by side; a key with more keeps them in a tree.
+    static constexpr std::size_t FewValues = 32;
+
     void OrderChildren() const;
+    std::vector<Value>::iterator FewLowerBound(std::string_view valueName);
 
     Children children_;
-    Values values_;
+    std::vector<Value> few_; // in name order, while many_ is empty
+    Values many_;
     // The name order by position, built on the first enumeration after a change.
     mutable std::vector<const Node*> childOrder_;
     mutable std::vector<const Value*> valueOrder_;
@@ -226,10 +226,11 @@ private:
     // The bytes read since the tree was last built afresh, where its values' views point.
     std::deque<std::string> kept_;
     Node tree_;
-    Node* current_ = nullptr; // key the following values go to
-    std::string lastHeader_;  // the header that chose current_
-    bool skipValues_ = false; // values after a key deletion are ignored
-    std::string pending_;     // a value continued over several lines
+    Node* current_ = nullptr;        // key the following values go to
+    std::string lastHeader_;         // the header that chose current_
+    std::size_t lastValueCount_ = 0; // values of the key before current_
+    bool skipValues_ = false;        // values after a key deletion are ignored
+    std::string pending_;            // a value continued over several lines
     bool pendingActive_ = false;
     std::uint64_t pendingLines_ = 0;
     std::uint64_t pendingStart_ = 0;

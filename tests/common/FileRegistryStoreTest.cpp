@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <numeric>
 #include <ostream>
 #include <random>
@@ -703,6 +704,49 @@ TEST(FileRegistryTree, ValueSetAgainInOtherFormsKeepsItsBytes)
     EXPECT_EQ(plain->Data(), std::string("four\0", 5));
 }
 
+TEST(FileRegistryTree, ValuesStayInNameOrderWhateverTheirNumberAndOrder)
+{
+    // Values set and deleted at random, in records fed one at a time, against a map that does
+    // the same: a key passes from few values to many and back, in every order.
+    struct ByRegistryName {
+        bool operator()(const std::string& a, const std::string& b) const
+        {
+            return RegistryFile::CompareNames(a, b) < 0;
+        }
+    };
+    std::map<std::string, std::pair<std::string, std::string>, ByRegistryName> expected;
+    RegistryFile::Reader reader("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(reader.Feed("REGEDIT4\r\n\r\n"));
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        const int number = static_cast<int>(random() % 60);
+        const std::string name = std::string(random() % 2 ? "V" : "v") + (number < 10 ? "0" : "") +
+                                 std::to_string(number);
+        std::string record = "[HKEY_CURRENT_USER\\K]\r\n\"" + name + "\"=";
+        // Deletions weigh more once the key has many values, so that it shrinks again.
+        if (random() % 100 < (expected.size() > 40 ? 60u : 25u)) {
+            record += "-";
+            expected.erase(name);
+        } else {
+            const std::string data = "d" + std::to_string(round) + (round % 3 ? "" : "\\x");
+            record += "\"" + (round % 3 ? data : "d" + std::to_string(round) + "\\\\x") + "\"";
+            auto [at, added] = expected.try_emplace(name, name, data);
+            at->second.second = data;
+        }
+        ASSERT_TRUE(reader.Feed(record + "\r\n\r\n")) << reader.Error();
+        const RegistryFile::Node* key = reader.Tree().Child("K");
+        ASSERT_NE(key, nullptr);
+        ASSERT_EQ(key->ValueCount(), expected.size()) << "round " << round;
+        std::size_t index = 0;
+        for (const auto& [lookup, spellingAndData] : expected) {
+            const RegistryFile::Value& value = key->ValueAt(index++);
+            ASSERT_EQ(value.name, spellingAndData.first) << "round " << round;
+            ASSERT_EQ(value.Data(), spellingAndData.second + '\0') << "round " << round;
+            ASSERT_EQ(key->FindValue(lookup), &value);
+        }
+    }
+}
+
 TEST_F(FileRegistry, StorePathThatIsNoRegularFileIsRefusedAtOnce)
 {
     const std::string file = environment.UserRegistryFile();
@@ -1105,21 +1149,21 @@ TEST_F(FileRegistry, BatchWritesEachChangeAtOnceAndHoldsOtherWritersOnlyUntilItE
 {
     const std::string file = environment.UserRegistryFile();
     TRegistry registry;
-    ASSERT_TRUE(registry.OpenKeyPath("\Software\Batch", true));
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Batch", true));
     registry.WriteText("Kept", "one");
     {
         const TRegistry::Batch batch(registry);
         registry.WriteText("A", "1");
-        EXPECT_EQ(Stored("Software\Batch", "A"), Typed(1, std::string("1\0", 2)));
+        EXPECT_EQ(Stored("Software\\Batch", "A"), Typed(1, std::string("1\0", 2)));
         EXPECT_FALSE(LockIsFree(file));
         EXPECT_TRUE(registry.RemoveValue("Kept"));
-        EXPECT_EQ(Stored("Software\Batch", "Kept").second, "(missing)");
+        EXPECT_EQ(Stored("Software\\Batch", "Kept").second, "(missing)");
     }
     EXPECT_TRUE(LockIsFree(file));
 
     // What others write after the batch is seen at the next read.
     TRegistry other;
-    ASSERT_TRUE(other.OpenKeyPath("\Software\Batch", false));
+    ASSERT_TRUE(other.OpenKeyPath("\\Software\\Batch", false));
     other.WriteText("A", "2");
     EXPECT_EQ(registry.ReadText("A"), "2");
 
@@ -1140,17 +1184,17 @@ TEST_F(FileRegistry, BatchWritesEachChangeAtOnceAndHoldsOtherWritersOnlyUntilItE
         registry.WriteText("Count", std::to_string(n));
     }
     EXPECT_LT(fs::file_size(file), 100u * 1024u);
-    EXPECT_EQ(Stored("Software\Batch", "Count"), Typed(1, std::string("99\0", 3)));
-    EXPECT_EQ(Stored("Software\Batch", "A"), Typed(1, std::string("2\0", 2)));
+    EXPECT_EQ(Stored("Software\\Batch", "Count"), Typed(1, std::string("99\0", 3)));
+    EXPECT_EQ(Stored("Software\\Batch", "A"), Typed(1, std::string("2\0", 2)));
 }
 
 TEST_F(FileRegistry, BatchDecidesItsChangesOnWhatOthersWroteSinceItsFirstLook)
 {
     TRegistry registry;
-    ASSERT_TRUE(registry.OpenKeyPath("\Software\Batch", true));
+    ASSERT_TRUE(registry.OpenKeyPath("\\Software\\Batch", true));
     registry.WriteText("Path", "mine");
     TRegistry other;
-    ASSERT_TRUE(other.OpenKeyPath("\Software\Batch", false));
+    ASSERT_TRUE(other.OpenKeyPath("\\Software\\Batch", false));
     {
         const TRegistry::Batch batch(registry);
         EXPECT_EQ(registry.ReadText("Path"), "mine");
@@ -1161,8 +1205,8 @@ TEST_F(FileRegistry, BatchDecidesItsChangesOnWhatOthersWroteSinceItsFirstLook)
         registry.WriteText("Path", "mine");
         EXPECT_TRUE(registry.RemoveValue("Extra"));
     }
-    EXPECT_EQ(Stored("Software\Batch", "Path"), Typed(1, std::string("mine\0", 5)));
-    EXPECT_EQ(Stored("Software\Batch", "Extra").second, "(missing)");
+    EXPECT_EQ(Stored("Software\\Batch", "Path"), Typed(1, std::string("mine\0", 5)));
+    EXPECT_EQ(Stored("Software\\Batch", "Extra").second, "(missing)");
 }
 
 namespace
