@@ -978,6 +978,7 @@ StoreStatus FileRegistryStore::QueryValueInfo(const RegistryKey& key, const std:
         sizedKey_ = &key;
         sizedName_ = name;
         sizedCall_ = calls_;
+        sizedValue_ = value;
     }
     return status;
 }
@@ -988,7 +989,9 @@ StoreStatus FileRegistryStore::QueryValue(const RegistryKey& key, const std::str
     ++calls_;
     const Value* value = nullptr;
     const bool paired = calls_ == sizedCall_ + 1 && sizedKey_ == &key && sizedName_ == name;
-    const StoreStatus status = FindValue(key, name, value, !paired);
+    // Nothing has changed since the size was asked for: the same value answers.
+    const StoreStatus status =
+        paired ? (value = sizedValue_, StoreStatus::Ok) : FindValue(key, name, value);
     if (status == StoreStatus::Ok) {
         type = value->type;
         data = value->Data();

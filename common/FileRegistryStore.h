@@ -107,6 +107,7 @@ private:
     std::uint64_t sizedCall_ = 0;
     const RegistryKey* sizedKey_ = nullptr;
     std::string sizedName_;
+    const RegistryFile::Value* sizedValue_ = nullptr;
 };
 
 #endif

@@ -1,6 +1,7 @@
 #include "AliasStore.h"
 
 #include <iterator>
+#include <utility>
 
 #include "AsciiCase.h"
 
@@ -113,7 +114,7 @@ void AliasStore::ListAliases(AliasScope scope,
             }
             backToAliasesKey();
         }
-        listed.emplace_back(name, path);
+        listed.emplace_back(name, std::move(path));
     }
     registry_.CloseCurrentKey();
 }
