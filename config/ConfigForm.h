@@ -128,11 +128,12 @@ protected:
 
 private:
     void BuildControls();
-    QWidget* BuildConnectionPage();
-    QWidget* BuildCompatibilityPage();
-    QWidget* BuildSettings1Page();
-    QWidget* BuildSettings2Page();
-    QWidget* BuildRowFetchingPage();
+    // Fill a page of the pane, already in place, with its controls.
+    void BuildConnectionPage(QWidget* page);
+    void BuildCompatibilityPage(QWidget* page);
+    void BuildSettings1Page(QWidget* page);
+    void BuildSettings2Page(QWidget* page);
+    void BuildRowFetchingPage(QWidget* page);
     void BuildMenu();
     void ConnectHandlers();
     void SetTabOrder();
