@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ConfigForm.h"
+#include "FontConfigurationLoad.h"
 #include "QtsFormTools.h"
 #include "QtsMode.h"
 #include "SetupForm.h"
@@ -12,10 +13,15 @@ int main(int argc, char** argv)
 {
     // Qt removes its own options from the argument list; the mode is taken from the raw one.
     const QtsMode mode = ModeFromArguments(argc, argv);
+    // Work that needs no display runs beside Qt's start, which mostly waits for the display
+    // server and the dynamic loader.
+    FontConfigurationLoad fonts;
+
     QApplication application(argc, argv);
     // The title is given to every message box explicitly: an application display name would
     // also be appended to every window caption on X11.
     application.setApplicationName(QString::fromUtf8(ApplicationTitle));
+    fonts.Wait();
 
     std::unique_ptr<QWidget> window;
     if (mode == QtsMode::Setup)
