@@ -115,33 +115,6 @@ TEST_F(OpeningTheWindow, AliasesTheStoreOrdersOtherwiseAreListedInTheListsOrder)
     EXPECT_EQ(window.LstAliases->header()->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
-TEST_F(OpeningTheWindow, AliasesListedBeforeTheWindowAreShownAsItsOwnAndItWorksOnWithThem)
-{
-    for (const char* name : {"stock", "Sales", "archive"})
-        Seed(name, {{"Path", std::string("C:\\") + name + ".mdb"}});
-    Seed("Personal", {{"Path", "C:\\mine.mdb"}}, RegistryRoot::CurrentUser);
-    TFormConfig& window = OpenWindow(std::make_unique<AliasListing>(AliasScope::Global));
-
-    EXPECT_EQ(Names(), QStringList({"archive", "Sales", "stock"}));
-    EXPECT_EQ(Item("stock")->text(1), "C:\\stock.mdb");
-    EXPECT_EQ(SelectedItem(), nullptr);
-    EXPECT_EQ(EnabledOptionControls(window), 0);
-
-    Select("Sales");
-    EXPECT_EQ(window.EditPath->text(), "C:\\Sales.mdb");
-    Type(window.EditUsername, "clerk");
-    Click(window.BtnApply);
-    EXPECT_EQ(Stored("Sales", "User Name"), "clerk");
-
-    QTest::mouseClick(window.TabRoot, Qt::LeftButton, Qt::NoModifier,
-                      window.TabRoot->tabRect(1).center());
-    EXPECT_EQ(Names(), QStringList({"Personal"}));
-    QTest::mouseClick(window.TabRoot, Qt::LeftButton, Qt::NoModifier,
-                      window.TabRoot->tabRect(0).center());
-    EXPECT_EQ(Names(), QStringList({"archive", "Sales", "stock"}));
-    EXPECT_TRUE(modals.empty());
-}
-
 TEST_F(OpeningTheWindow, AFailureOfTheListingBeforeTheWindowIsReportedByTheWindow)
 {
     for (const char* name : {"A", "B", "C"})
