@@ -3,25 +3,37 @@
 #include <QApplication>
 #include <memory>
 
+#include "AliasListing.h"
 #include "ConfigForm.h"
+#include "FontConfigurationLoad.h"
 #include "QtsFormTools.h"
 #include "QtsMode.h"
 #include "SetupForm.h"
+#include "WinePrefix.h"
 
 int main(int argc, char** argv)
 {
     // Qt removes its own options from the argument list; the mode is taken from the raw one.
     const QtsMode mode = ModeFromArguments(argc, argv);
+    // Work that needs no display runs beside Qt's start, which mostly waits for the display
+    // server and the dynamic loader: the font configuration and the alias window's first list.
+    // The aliases are read before the window exists only when it has no notice to show first.
+    FontConfigurationLoad fonts;
+    std::unique_ptr<AliasListing> aliases;
+    if (mode == QtsMode::AliasConfiguration && WinePrefix::InUseNotice().empty())
+        aliases = std::make_unique<AliasListing>(AliasScope::Global);
+
     QApplication application(argc, argv);
     // The title is given to every message box explicitly: an application display name would
     // also be appended to every window caption on X11.
     application.setApplicationName(QString::fromUtf8(ApplicationTitle));
+    fonts.Wait();
 
     std::unique_ptr<QWidget> window;
     if (mode == QtsMode::Setup)
         window = std::make_unique<TFormSetup>();
     else
-        window = std::make_unique<TFormConfig>();
+        window = std::make_unique<TFormConfig>(std::move(aliases));
     window->show();
     application.exec();
     return 0;

@@ -45,7 +45,12 @@ void SetText(QLineEdit* edit, const std::string& text)
 
 } // namespace
 
-TFormConfig::TFormConfig(QWidget* parent) : QMainWindow(parent)
+TFormConfig::TFormConfig(QWidget* parent) : TFormConfig(nullptr, parent)
+{
+}
+
+TFormConfig::TFormConfig(std::unique_ptr<AliasListing> firstListing, QWidget* parent)
+    : QMainWindow(parent), firstListing_(std::move(firstListing))
 {
     BuildControls();
     BuildMenu();
@@ -280,17 +285,13 @@ QTreeWidgetItem* TFormConfig::SelectedItem() const
 void TFormConfig::FillList(AliasScope scope)
 {
     LstAliases->clear();
-    if (!registry_) {
-        registry_ = std::make_unique<TRegistry>();
-        aliases_ = std::make_unique<AliasStore>(*registry_);
-    }
     std::vector<std::pair<std::string, std::string>> listed;
     // The aliases listed before a failing read are shown all the same.
     auto show = [&] {
         QList<QTreeWidgetItem*> items;
-        for (const auto& [name, path] : listed) {
-            auto* item =
-                new TAliasListItem({QString::fromStdString(name), QString::fromStdString(path)});
+        items.reserve(static_cast<qsizetype>(listed.size()));
+        for (auto& [name, path] : listed) {
+            auto* item = new TAliasListItem(std::move(name), QString::fromStdString(path));
             item->setFlags(item->flags() | Qt::ItemIsEditable);
             items << item;
         }
@@ -310,12 +311,30 @@ void TFormConfig::FillList(AliasScope scope)
         BtnApply->setEnabled(false);
     };
     try {
-        aliases_->ListAliases(scope, listed);
+        ListAliases(scope, listed);
     } catch (...) {
         show();
         throw;
     }
     show();
+}
+
+void TFormConfig::ListAliases(AliasScope scope,
+                              std::vector<std::pair<std::string, std::string>>& listed)
+{
+    const std::unique_ptr<AliasListing> first = std::move(firstListing_);
+    if (first && first->Scope() == scope && !registry_) {
+        registry_ = first->TakeRegistry();
+        if (registry_)
+            aliases_ = std::make_unique<AliasStore>(*registry_);
+        first->TakeAliases(listed);
+        return;
+    }
+    if (!registry_) {
+        registry_ = std::make_unique<TRegistry>();
+        aliases_ = std::make_unique<AliasStore>(*registry_);
+    }
+    aliases_->ListAliases(scope, listed);
 }
 
 void TFormConfig::TabRootChange()

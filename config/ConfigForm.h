@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "AliasListing.h"
 #include "AliasStore.h"
 
 class QCheckBox;
@@ -30,6 +31,9 @@ class TFormConfig : public QMainWindow
     Q_OBJECT
 public:
     explicit TFormConfig(QWidget* parent = nullptr);
+    // With the machine-wide aliases being listed already: the window shows them when it first
+    // fills its list, as if it had listed them then.
+    explicit TFormConfig(std::unique_ptr<AliasListing> firstListing, QWidget* parent = nullptr);
     ~TFormConfig() override;
 
     // The design bounds of the window, frame included, before any stored placement.
@@ -128,17 +132,20 @@ protected:
 
 private:
     void BuildControls();
-    QWidget* BuildConnectionPage();
-    QWidget* BuildCompatibilityPage();
-    QWidget* BuildSettings1Page();
-    QWidget* BuildSettings2Page();
-    QWidget* BuildRowFetchingPage();
+    // Fill a page of the pane, already in place, with its controls.
+    void BuildConnectionPage(QWidget* page);
+    void BuildCompatibilityPage(QWidget* page);
+    void BuildSettings1Page(QWidget* page);
+    void BuildSettings2Page(QWidget* page);
+    void BuildRowFetchingPage(QWidget* page);
     void BuildMenu();
     void ConnectHandlers();
     void SetTabOrder();
 
     QFileDialog& FileDialog();
     QTreeWidgetItem* SelectedItem() const;
+    // The aliases of `scope` into `listed`, from the first listing when it is of that scope.
+    void ListAliases(AliasScope scope, std::vector<std::pair<std::string, std::string>>& listed);
     AliasSettings SettingsFromControls() const;
     void ShowSettings(const AliasSettings& settings);
     // Stores the selected alias when it is modified; false when its key could not be written.
@@ -156,6 +163,7 @@ private:
 
     std::unique_ptr<TRegistry> registry_;
     std::unique_ptr<AliasStore> aliases_;
+    std::unique_ptr<AliasListing> firstListing_;
     std::vector<QWidget*> optionControls_;
     bool dirty_ = false;
     QRect outerBounds_{DesignLeft, DesignTop, DesignWidth, DesignHeight};

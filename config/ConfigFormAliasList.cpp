@@ -10,6 +10,14 @@ TAliasListItem::TAliasListItem(const QStringList& texts)
 {
 }
 
+TAliasListItem::TAliasListItem(std::string name, const QString& path)
+    : QTreeWidgetItem(UserType), name_(std::move(name))
+{
+    // The name is known as the core spells it already: no need to convert it back.
+    QTreeWidgetItem::setData(0, Qt::DisplayRole, QString::fromStdString(name_));
+    QTreeWidgetItem::setData(1, Qt::DisplayRole, path);
+}
+
 void TAliasListItem::setData(int column, int role, const QVariant& value)
 {
     // Before the change: a list that sorts itself re-sorts while the text is being set.

@@ -16,6 +16,7 @@ class TAliasListItem : public QTreeWidgetItem
 {
 public:
     explicit TAliasListItem(const QStringList& texts);
+    TAliasListItem(std::string name, const QString& path);
     bool operator<(const QTreeWidgetItem& other) const override;
     void setData(int column, int role, const QVariant& value) override;
     // The name in column 0, as the core spells it.

@@ -169,11 +169,20 @@ void TFormConfig::BuildControls()
     auto* tabStyle = new CompactTabStyle;
     tabStyle->setParent(Pages);
     Pages->tabBar()->setStyle(tabStyle);
-    Pages->addTab(BuildConnectionPage(), "Connection");
-    Pages->addTab(BuildCompatibilityPage(), "Compatibility");
-    Pages->addTab(BuildSettings1Page(), "Settings 1");
-    Pages->addTab(BuildSettings2Page(), "Settings 2");
-    Pages->addTab(BuildRowFetchingPage(), "Row Fetching");
+    // Each page joins the pages before it gets its controls: the first one added is shown at
+    // once, and a page with its controls already in place would lay them out for a size it
+    // never has on screen, measuring every text for nothing.
+    const auto addPage = [this](const char* name, const QString& caption) {
+        auto* page = new QWidget;
+        page->setObjectName(name);
+        Pages->addTab(page, caption);
+        return page;
+    };
+    BuildConnectionPage(addPage("TabConnection", "Connection"));
+    BuildCompatibilityPage(addPage("TabCompatibility", "Compatibility"));
+    BuildSettings1Page(addPage("TabSettings1", "Settings 1"));
+    BuildSettings2Page(addPage("TabSettings2", "Settings 2"));
+    BuildRowFetchingPage(addPage("TabRowFetching", "Row Fetching"));
 
     Panel3 = new QWidget(Panel2);
     Panel3->setObjectName("Panel3");
@@ -235,10 +244,8 @@ void TFormConfig::BuildControls()
         control->setEnabled(false);
 }
 
-QWidget* TFormConfig::BuildConnectionPage()
+void TFormConfig::BuildConnectionPage(QWidget* page)
 {
-    auto* page = new QWidget;
-    page->setObjectName("TabConnection");
     QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
 
     EditPath = NewEdit(page, "EditPath");
@@ -324,13 +331,10 @@ QWidget* TFormConfig::BuildConnectionPage()
             "Connect string for external data|Use the connect string to access external non-Jet "
             "data without an intervening Jet database file.",
             true);
-    return page;
 }
 
-QWidget* TFormConfig::BuildCompatibilityPage()
+void TFormConfig::BuildCompatibilityPage(QWidget* page)
 {
-    auto* page = new QWidget;
-    page->setObjectName("TabCompatibility");
     QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
     ChkDisableRefresh = NewCheck(page, "ChkDisableRefresh", "Disable Refresh");
     ChkRenamePrimary = NewCheck(page, "ChkRenamePrimary", "Rename PrimaryKey to _PrimaryKey");
@@ -358,13 +362,10 @@ QWidget* TFormConfig::BuildCompatibilityPage()
         "database, QTS hides these fields by default. You can turn this off here."));
     layout->addWidget(ChkShowGUID);
     layout->addStretch(1);
-    return page;
 }
 
-QWidget* TFormConfig::BuildSettings1Page()
+void TFormConfig::BuildSettings1Page(QWidget* page)
 {
-    auto* page = new QWidget;
-    page->setObjectName("TabSettings1");
     QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
     ChkUseDefault = NewCheck(page, "ChkUseDefault", "Retrieve &Default Values");
     ChkUseConstraint = NewCheck(page, "ChkUseConstraint", "Retrieve &Constraints");
@@ -392,13 +393,10 @@ QWidget* TFormConfig::BuildSettings1Page()
         "somewhat slower query processing, though."));
     layout->addWidget(ChkSeeChanges);
     layout->addStretch(1);
-    return page;
 }
 
-QWidget* TFormConfig::BuildSettings2Page()
+void TFormConfig::BuildSettings2Page(QWidget* page)
 {
-    auto* page = new QWidget;
-    page->setObjectName("TabSettings2");
     QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
     ChkIndexesCaseSensitive =
         NewCheck(page, "ChkIndexesCaseSensitive", "Report Indexes As Case &Sensitive");
@@ -415,13 +413,10 @@ QWidget* TFormConfig::BuildSettings2Page()
         "indexes as case sensitive, even though this is not really true."));
     layout->addWidget(ChkIndexesCaseSensitive);
     layout->addStretch(1);
-    return page;
 }
 
-QWidget* TFormConfig::BuildRowFetchingPage()
+void TFormConfig::BuildRowFetchingPage(QWidget* page)
 {
-    auto* page = new QWidget;
-    page->setObjectName("TabRowFetching");
     QVBoxLayout* layout = NewPageLayout(page, PageMargins, 6);
     EditPreThreshold = NewEdit(page, "EditPreThreshold");
     EditPreReset = NewEdit(page, "EditPreReset");
@@ -475,7 +470,6 @@ QWidget* TFormConfig::BuildRowFetchingPage()
             "Reset history every n rows|Tessarium resets its access pattern information every n "
             "rows to make sure it uses recent information.",
             true);
-    return page;
 }
 
 void TFormConfig::BuildMenu()

@@ -151,11 +151,12 @@ protected:
 
 private:
     void CreateControls();
-    QWidget* CreateCompilerPage();
-    QWidget* CreateCompilePage();
-    QWidget* CreateDesignEnvPage();
-    QWidget* CreateDesignToolsPage();
-    QWidget* CreateProgressPage();
+    // Fill a page, already among the pages, with its controls.
+    void CreateCompilerPage();
+    void CreateCompilePage();
+    void CreateDesignEnvPage();
+    void CreateDesignToolsPage();
+    void CreateProgressPage();
     QFileDialog& OriginalDialog();
     QFileDialog& ComplibDialog();
     void SetTabOrder();

@@ -93,11 +93,24 @@ void TFormSetup::CreateControls()
 {
     Pages = Named(new WizardPages(this), "Pages");
     Pages->setUsesScrollButtons(false);
-    Pages->addTab(CreateCompilerPage(), QStringLiteral("Compiler"));
-    Pages->addTab(CreateCompilePage(), QStringLiteral("BDE Interface"));
-    Pages->addTab(CreateDesignEnvPage(), QStringLiteral("Design Environment"));
-    Pages->addTab(CreateDesignToolsPage(), QStringLiteral("Design Tools"));
-    Pages->addTab(CreateProgressPage(), QStringLiteral("Setup Now"));
+    // Each page joins the pages before it gets its controls: the first one added is shown at
+    // once, and a page with its controls already in place would lay them out for a size it
+    // never has on screen, measuring every text for nothing.
+    const auto addPage = [this](const char* name, const QString& caption) {
+        QWidget* page = Named(new QWidget, name);
+        Pages->addTab(page, caption);
+        return page;
+    };
+    TabCompiler = addPage("TabCompiler", QStringLiteral("Compiler"));
+    CreateCompilerPage();
+    TabCompile = addPage("TabCompile", QStringLiteral("BDE Interface"));
+    CreateCompilePage();
+    TabDesignEnv = addPage("TabDesignEnv", QStringLiteral("Design Environment"));
+    CreateDesignEnvPage();
+    TabDesignTools = addPage("TabDesignTools", QStringLiteral("Design Tools"));
+    CreateDesignToolsPage();
+    TabProgress = addPage("TabProgress", QStringLiteral("Setup Now"));
+    CreateProgressPage();
 
     BtnNext = Named(new QPushButton(QStringLiteral("&Next"), this), "BtnNext");
     BtnNext->setDefault(true);
@@ -118,9 +131,8 @@ void TFormSetup::CreateControls()
     SetTabOrder();
 }
 
-QWidget* TFormSetup::CreateCompilerPage()
+void TFormSetup::CreateCompilerPage()
 {
-    TabCompiler = Named(new QWidget, "TabCompiler");
     QWidget* page = TabCompiler;
     Label33 = NewWrappingLabel(
         page, "Label33",
@@ -193,12 +205,10 @@ QWidget* TFormSetup::CreateCompilerPage()
     layout->addWidget(Label17);
     layout->addWidget(Label16);
     layout->addStretch(1);
-    return page;
 }
 
-QWidget* TFormSetup::CreateCompilePage()
+void TFormSetup::CreateCompilePage()
 {
-    TabCompile = Named(new QWidget, "TabCompile");
     QWidget* page = TabCompile;
     Label4 = NewWrappingLabel(
         page, "Label4",
@@ -258,12 +268,10 @@ QWidget* TFormSetup::CreateCompilePage()
     layout->addLayout(files);
     layout->addWidget(Label32);
     layout->addStretch(1);
-    return page;
 }
 
-QWidget* TFormSetup::CreateDesignEnvPage()
+void TFormSetup::CreateDesignEnvPage()
 {
-    TabDesignEnv = Named(new QWidget, "TabDesignEnv");
     QWidget* page = TabDesignEnv;
     Label21 = NewWrappingLabel(
         page, "Label21",
@@ -334,12 +342,10 @@ QWidget* TFormSetup::CreateDesignEnvPage()
     layout->addSpacing(8);
     layout->addWidget(ChkInstallDemo);
     layout->addStretch(1);
-    return page;
 }
 
-QWidget* TFormSetup::CreateDesignToolsPage()
+void TFormSetup::CreateDesignToolsPage()
 {
-    TabDesignTools = Named(new QWidget, "TabDesignTools");
     QWidget* page = TabDesignTools;
     Label13 = NewWrappingLabel(
         page, "Label13",
@@ -395,12 +401,10 @@ QWidget* TFormSetup::CreateDesignToolsPage()
     dlls->setColumnStretch(1, 1);
     layout->addLayout(dlls);
     layout->addStretch(1);
-    return page;
 }
 
-QWidget* TFormSetup::CreateProgressPage()
+void TFormSetup::CreateProgressPage()
 {
-    TabProgress = Named(new QWidget, "TabProgress");
     QWidget* page = TabProgress;
     Label3 =
         NewLabel(page, "Label3",
@@ -417,7 +421,6 @@ QWidget* TFormSetup::CreateProgressPage()
     layout->addWidget(Label3);
     layout->addSpacing(6);
     layout->addWidget(MemoProgress, 1);
-    return page;
 }
 
 void TFormSetup::SetTabOrder()

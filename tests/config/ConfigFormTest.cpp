@@ -115,6 +115,31 @@ TEST_F(OpeningTheWindow, AliasesTheStoreOrdersOtherwiseAreListedInTheListsOrder)
     EXPECT_EQ(window.LstAliases->header()->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
+TEST_F(OpeningTheWindow, AFailureOfTheListingBeforeTheWindowIsReportedByTheWindow)
+{
+    for (const char* name : {"A", "B", "C"})
+        Seed(name, {{"Path", std::string("C:\\") + name + ".mdb"}});
+    {
+        TRegistry registry;
+        ASSERT_TRUE(OpenAlias(registry, "B"));
+        registry.WriteNumber("Path", 7);
+    }
+
+    AnswerNext(mrOk);
+    TFormConfig& window = OpenWindow(std::make_unique<AliasListing>(AliasScope::Global));
+    ASSERT_EQ(modals.size(), 1u);
+    EXPECT_EQ(modals[0].name, "ErrorBox");
+    EXPECT_EQ(modals[0].text, "Invalid data type for 'Path'");
+    // The store lists "A" first: what was listed before the failing alias is shown.
+    EXPECT_EQ(Names(), QStringList({"A"}));
+
+    Select("A");
+    EXPECT_EQ(window.EditPath->text(), "C:\\A.mdb");
+    Type(window.EditUsername, "still works");
+    Click(window.BtnApply);
+    EXPECT_EQ(Stored("A", "User Name"), "still works");
+}
+
 using EditingAnAlias = AliasWindowTest;
 
 TEST_F(EditingAnAlias, ChoosingAnotherAliasDropsUnappliedEditsWithoutAsking)

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "AliasListing.h"
 #include "AliasStore.h"
 #include "AliasValueNames.h"
 #include "ConfigForm.h"
@@ -112,9 +113,11 @@ protected:
         return checked.join(' ');
     }
 
-    TFormConfig& OpenWindow()
+    // Opens the window; with `firstListing`, as the program does, on aliases being listed already.
+    TFormConfig& OpenWindow(std::unique_ptr<AliasListing> firstListing = nullptr)
     {
-        form = std::make_unique<TFormConfig>();
+        form = firstListing ? std::make_unique<TFormConfig>(std::move(firstListing))
+                            : std::make_unique<TFormConfig>();
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         return *form;
