@@ -100,6 +100,9 @@ void TFormConfig::BuildControls()
     clip->setFocusPolicy(Qt::NoFocus);
     setCentralWidget(clip);
     auto* client = new QWidget(clip);
+    // Given to the view while it is empty: a view sizes a new widget to its size hint, which for
+    // the finished client would lay out every page once more before the window has its size.
+    clip->setWidget(client);
     auto* clientLayout = new QHBoxLayout(client);
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
@@ -212,7 +215,6 @@ void TFormConfig::BuildControls()
 
     clientLayout->addWidget(Panel1, 1);
     clientLayout->addWidget(Panel2);
-    clip->setWidget(client);
 
     Status = new QStatusBar(this);
     Status->setObjectName("Status");
