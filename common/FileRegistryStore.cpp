@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string_view>
 #include <thread>
@@ -56,10 +57,13 @@ std::string HomeFolder()
     return "/";
 }
 
-// A line on standard error about a lasting condition, said once per process.
+// A line on standard error about a lasting condition, said once per process (whose stores may
+// be used on more than one thread).
 void SayOnce(const std::string& line)
 {
+    static std::mutex guard;
     static std::set<std::string> said;
+    const std::lock_guard<std::mutex> lock(guard);
     if (said.insert(line).second)
         std::fprintf(stderr, "%s\n", line.c_str());
 }
