@@ -338,6 +338,11 @@ const Value* Node::FindValue(std::string_view valueName) const
 Value* Node::FindValue(std::string_view valueName)
 {
     if (many_.empty()) {
+        // Names are mostly asked for as they were written: looking for the same bytes reads the
+        // values, which lie together, and only names of the same length.
+        for (Value& value : few_)
+            if (value.name.size() == valueName.size() && value.name == valueName)
+                return &value;
         const auto at = FewLowerBound(valueName);
         return at != few_.end() && CompareNames(at->name, valueName) == 0 ? &*at : nullptr;
     }
