@@ -743,6 +743,9 @@ TEST(FileRegistryTree, ValuesStayInNameOrderWhateverTheirNumberAndOrder)
             ASSERT_EQ(value.name, spellingAndData.first) << "round " << round;
             ASSERT_EQ(value.Data(), spellingAndData.second + '\0') << "round " << round;
             ASSERT_EQ(key->FindValue(lookup), &value);
+            std::string otherCase = lookup;
+            otherCase[0] = otherCase[0] == 'V' ? 'v' : 'V';
+            ASSERT_EQ(key->FindValue(otherCase), &value);
         }
     }
 }
