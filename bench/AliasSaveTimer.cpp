@@ -248,7 +248,7 @@ int Run(const Options& options)
             return 1;
         }
     }
-    std::cout << "ListAliases" << at << ": " << Fixed(Median(listings), 1) << " ms (median of "
+    std::cout << "ListAliases" << at << ": " << Fixed(Median(listings), 2) << " ms (median of "
               << options.lists << ")\n";
     return 0;
 }
