@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "AliasStore.h"
+#include "BenchAliases.h"
 
 extern char** environ;
 
@@ -32,30 +33,8 @@ const char* const OpenStoreArgument = "--open-store";
 const char* const StartOnlyArgument = "--start-only";
 const char* const SaveOnceArgument = "--save-once";
 
-std::string AliasName(int index)
-{
-    std::string digits = std::to_string(index);
-    return "Alias" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits;
-}
-
-AliasSettings FullSettings(int index, bool flagsOn)
-{
-    AliasSettings settings;
-    settings.Path = "C:\\Data\\Sales\\Database" + std::to_string(index) + ".mdb";
-    for (bool AliasSettings::*flag :
-         {&AliasSettings::Exclusive, &AliasSettings::ReadOnly, &AliasSettings::LockEdits,
-          &AliasSettings::SeparateWorkspace, &AliasSettings::UseDefaults,
-          &AliasSettings::UseConstraints, &AliasSettings::UseAllowZeroLength,
-          &AliasSettings::RenamePrimary, &AliasSettings::ShowGUIDs, &AliasSettings::DisableRefresh,
-          &AliasSettings::DisableSeeChanges, &AliasSettings::ReportIndexesCaseSensitive})
-        settings.*flag = flagsOn;
-    settings.SystemDb = "C:\\Data\\System.mdw";
-    settings.UserName = "Admin";
-    settings.Connect = "ODBC;DSN=Sales" + std::to_string(index);
-    settings.PrefetchThreshold = "20";
-    settings.PrefetchResetEvery = "25";
-    return settings;
-}
+using BenchAliases::AliasName;
+using BenchAliases::FullSettings;
 
 // Stores of a given number of aliases, each alias with all 18 values, written once per run in
 // the registry's own text form into a private folder that is removed at the end.
