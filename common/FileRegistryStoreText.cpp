@@ -250,6 +250,13 @@ void AppendTree(std::string& out, const Node& root, const std::string& rootName)
 
 int CompareNames(std::string_view a, std::string_view b)
 {
+    // Most names differ in their first letter: that decides without the whole comparison.
+    if (!a.empty() && !b.empty()) {
+        const auto x = static_cast<unsigned char>(LowerAscii(a.front()));
+        const auto y = static_cast<unsigned char>(LowerAscii(b.front()));
+        if (x < 0x80 && y < 0x80 && x != y)
+            return x < y ? -1 : 1;
+    }
     return CompareRegistryNames(a, b);
 }
 
