@@ -481,6 +481,7 @@ void Reader::Reset()
     tree_.fileBytes = 0;
     current_ = nullptr;
     lastHeader_.clear();
+    lastParent_ = nullptr;
     skipValues_ = false;
     pending_.clear();
     pendingActive_ = false;
@@ -609,6 +610,18 @@ bool Reader::ReadHeader(std::string_view inside)
     std::size_t depth = 0;
     if (slash != std::string_view::npos) {
         std::string_view rest = inside.substr(slash + 1);
+        // Files list keys beside each other: the parent of the key before is found again by
+        // the bytes of its path, without walking down to it.
+        const std::string_view parentPath = lastParentPath_;
+        if (!deletion && lastParent_ && lastParentGeneration_ == generation_ &&
+            inside.size() > parentPath.size() + 1 && inside[parentPath.size()] == '\\' &&
+            inside.substr(0, parentPath.size()) == parentPath &&
+            inside.find('\\', parentPath.size() + 1) == std::string_view::npos) {
+            node = lastParent_;
+            depth = lastParentDepth_;
+            pathBytes += parentPath.size() - top.size();
+            rest = inside.substr(parentPath.size() + 1);
+        }
         while (node) {
             const std::size_t next = rest.find('\\');
             const std::string_view name = rest.substr(0, next);
@@ -643,6 +656,12 @@ bool Reader::ReadHeader(std::string_view inside)
         current_ = nullptr;
         skipValues_ = true;
         return true;
+    }
+    if (parent) {
+        lastParent_ = parent;
+        lastParentPath_.assign(inside.data(), inside.size() - last.size() - 1);
+        lastParentDepth_ = depth - 1;
+        lastParentGeneration_ = generation_;
     }
     current_ = node;
     // Keys of one file mostly hold as many values as the key before.

@@ -229,8 +229,13 @@ private:
     Node* current_ = nullptr;        // key the following values go to
     std::string lastHeader_;         // the header that chose current_
     std::size_t lastValueCount_ = 0; // values of the key before current_
-    bool skipValues_ = false;        // values after a key deletion are ignored
-    std::string pending_;            // a value continued over several lines
+    // The parent of the last key named in a header, while no key has been freed since.
+    Node* lastParent_ = nullptr;
+    std::string lastParentPath_; // as the header spelled it
+    std::size_t lastParentDepth_ = 0;
+    std::uint64_t lastParentGeneration_ = 0;
+    bool skipValues_ = false; // values after a key deletion are ignored
+    std::string pending_;     // a value continued over several lines
     bool pendingActive_ = false;
     std::uint64_t pendingLines_ = 0;
     std::uint64_t pendingStart_ = 0;

@@ -704,6 +704,33 @@ TEST(FileRegistryTree, ValueSetAgainInOtherFormsKeepsItsBytes)
     EXPECT_EQ(plain->Data(), std::string("four\0", 5));
 }
 
+TEST(FileRegistryTree, KeysNamedBesideEachOtherLandUnderTheRightParent)
+{
+    RegistryFile::Reader reader("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(reader.Feed("REGEDIT4\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\K\\P\\A]\r\n\"v\"=\"1\"\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\K\\P\\B]\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\K\\Q]\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\K\\P\\A\\Deeper]\r\n\r\n"
+                            "[HKCU\\K\\P\\C]\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\K\\P\\B2]\r\n\r\n"
+                            "[-HKEY_CURRENT_USER\\K\\P]\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\K\\P\\D]\r\n\"v\"=\"2\"\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\K\\p\\E]\r\n\r\n"))
+        << reader.Error();
+    const RegistryFile::Node* k = reader.Tree().Child("K");
+    ASSERT_NE(k, nullptr);
+    ASSERT_EQ(k->ChildCount(), 2u);
+    EXPECT_NE(k->Child("Q"), nullptr);
+    const RegistryFile::Node* p = k->Child("P");
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(p->ChildCount(), 2u);
+    EXPECT_EQ(p->ChildAt(0).name, "D");
+    EXPECT_EQ(p->ChildAt(1).name, "E");
+    EXPECT_EQ(p->Child("D")->FindValue("v")->Data(), std::string("2\0", 2));
+    EXPECT_EQ(reader.Tree().ChildCount(), 1u);
+}
+
 TEST(FileRegistryTree, ValuesStayInNameOrderWhateverTheirNumberAndOrder)
 {
     // Values set and deleted at random, in records fed one at a time, against a map that does
