@@ -879,7 +879,7 @@ StoreStatus FileRegistryStore::OpenKey(RegistryRoot root, const RegistryKey* par
             return StoreStatus::Failed;
         if ((access & KeyAccess::WriteMask) && !file.Writable())
             return StoreStatus::AccessDenied;
-        if (last.node && last.generation == file.TreeGeneration()) {
+        if (last.generation == file.TreeGeneration()) {
             auto opened = std::make_unique<FileKey>(this, root, last.path, access);
             opened->node = last.node;
             opened->generation = last.generation;
