@@ -2,7 +2,6 @@
 // stands with its frame, and how that placement survives being closed and opened again.
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QWindow>
 
 #include "QtsFormTools.h"
@@ -10,6 +9,7 @@
 
 #include "ConfigFormTestFixture.h"
 #include "WindowPlacement.h"
+#include "XdotoolInput.h"
 
 namespace
 {
@@ -193,12 +193,15 @@ TEST_F(FramedAliasWindow, TheFileNameCompletionClosesWithTheFileDialog)
         ASSERT_NE(name, nullptr);
         name->setFocus();
         name->clear();
+        // The pointer out of the way: resting where the completion list opens, it would choose
+        // an entry, and Return would then go to the list instead of the dialog.
+        ASSERT_EQ(Xdotool({"mousemove", "0", "0"}), 0);
         // Typed through the X server: the completion list opens under the field.
-        ASSERT_EQ(QProcess::execute("xdotool", {"type", "--delay", "30", "oth"}), 0);
+        ASSERT_EQ(Xdotool({"type", "--delay", "30", "oth"}), 0);
         completing = QTest::qWaitFor([&] { return openPopups() > 0; }, 3000);
-        ASSERT_EQ(QProcess::execute("xdotool", {"type", "--delay", "30", "er.mdb"}), 0);
+        ASSERT_EQ(Xdotool({"type", "--delay", "30", "er.mdb"}), 0);
         QTest::qWait(100);
-        ASSERT_EQ(QProcess::execute("xdotool", {"key", "Return"}), 0);
+        ASSERT_EQ(Xdotool({"key", "Return"}), 0);
     });
     Click(window.BtnFindPath);
     EXPECT_TRUE(completing);

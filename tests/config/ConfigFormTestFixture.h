@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -239,6 +240,18 @@ protected:
                               : label ? label->text()
                                       : QString()});
             modalAnswer_(*dialog);
+            // An answer that failed, or keys that went elsewhere, must not leave the window
+            // waiting for the dialog until the test is killed.
+            QTimer::singleShot(15000, dialog, [dialog] {
+                if (!dialog->isVisible())
+                    return;
+                ADD_FAILURE() << "the dialog \"" << dialog->windowTitle().toStdString()
+                              << "\" was still open 15 s after it was answered";
+                if (auto* modal = qobject_cast<QDialog*>(dialog))
+                    modal->reject();
+                else
+                    dialog->close();
+            });
         });
         modalTimer_.start(10);
     }

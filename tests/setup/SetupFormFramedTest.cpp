@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "SetupFormTestSupport.h"
+#include "XdotoolInput.h"
 
 namespace
 {
@@ -18,7 +19,7 @@ namespace
 void PressKeys(const QStringList& keys)
 {
     for (const QString& key : keys) {
-        ASSERT_EQ(QProcess::execute("xdotool", {"key", "--delay", "20", key}), 0) << "xdotool";
+        ASSERT_EQ(Xdotool({"key", "--delay", "20", key}), 0) << "xdotool";
         QTest::qWait(60);
     }
 }
