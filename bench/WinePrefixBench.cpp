@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "AliasStore.h"
+#include "BenchAliases.h"
 #include "RegistryStore.h"
 #include "TRegistry.h"
 #include "WineRegistryStore.h"
@@ -91,20 +92,11 @@ void BM_OpenMachineRoot(benchmark::State& state)
 }
 BENCHMARK(BM_OpenMachineRoot)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The benchmark alias with its flags all on or all off, at `path`.
 AliasSettings Settings(bool flagsOn, const std::string& path)
 {
-    AliasSettings settings;
+    AliasSettings settings = BenchAliases::FullSettings(0, flagsOn);
     settings.Path = path;
-    for (bool AliasSettings::*flag :
-         {&AliasSettings::Exclusive, &AliasSettings::ReadOnly, &AliasSettings::LockEdits,
-          &AliasSettings::SeparateWorkspace, &AliasSettings::UseDefaults,
-          &AliasSettings::UseConstraints, &AliasSettings::UseAllowZeroLength,
-          &AliasSettings::RenamePrimary, &AliasSettings::ShowGUIDs, &AliasSettings::DisableRefresh,
-          &AliasSettings::DisableSeeChanges, &AliasSettings::ReportIndexesCaseSensitive})
-        settings.*flag = flagsOn;
-    settings.SystemDb = "C:\\Data\\System.mdw";
-    settings.UserName = "Admin";
-    settings.PrefetchThreshold = "20";
     return settings;
 }
 
