@@ -34,13 +34,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-  echo "alias-store-peer: the Wine prefix has no 32-bit side; is wine32:i386 installed?" >&2
-  exit 1
-fi
+scripts/new-wine-prefix.sh
 
 # Both timers, Wine's server and its services on one CPU (QTS_BENCH_CPU, else the last one).
 # Every registry call under Wine is a round trip to wineserver; with the two on different CPUs

@@ -22,13 +22,7 @@ export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export QTS_TEST_SCRATCH_MACHINE=1
 unset DISPLAY WAYLAND_DISPLAY
 
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-  echo "test-windows: the Wine prefix has no 32-bit side; is wine32:i386 installed?" >&2
-  exit 1
-fi
+scripts/new-wine-prefix.sh
 # Wine links the user's Desktop, Documents, ... to the home folder; tests that walk drive C: must
 # stay on it, so those become plain empty folders.
 find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -type l | while read -r link; do
