@@ -291,7 +291,7 @@ void TFormConfig::FillList(AliasScope scope)
         QList<QTreeWidgetItem*> items;
         items.reserve(static_cast<qsizetype>(listed.size()));
         for (auto& [name, path] : listed) {
-            auto* item = new TAliasListItem(std::move(name), QString::fromStdString(path));
+            auto* item = new TAliasListItem(std::move(name), std::move(path));
             item->setFlags(item->flags() | Qt::ItemIsEditable);
             items << item;
         }

@@ -6,23 +6,38 @@
 #include "AliasNameOrder.h"
 
 TAliasListItem::TAliasListItem(const QStringList& texts)
-    : QTreeWidgetItem(texts, UserType), name_(text(0).toStdString())
+    : QTreeWidgetItem(texts, UserType), name_(texts.value(0).toStdString())
 {
 }
 
-TAliasListItem::TAliasListItem(std::string name, const QString& path)
-    : QTreeWidgetItem(UserType), name_(std::move(name))
+TAliasListItem::TAliasListItem(std::string name, std::string path)
+    : QTreeWidgetItem(UserType), name_(std::move(name)), path_(std::move(path)), listed_{true, true}
 {
-    // The name is known as the core spells it already: no need to convert it back.
-    QTreeWidgetItem::setData(0, Qt::DisplayRole, QString::fromStdString(name_));
-    QTreeWidgetItem::setData(1, Qt::DisplayRole, path);
+}
+
+QVariant TAliasListItem::data(int column, int role) const
+{
+    // Display and edit roles share one text in a tree item.
+    if ((role == Qt::DisplayRole || role == Qt::EditRole) && (column == 0 || column == 1) &&
+        listed_[column])
+        return QString::fromStdString(column == 0 ? name_ : path_);
+    return QTreeWidgetItem::data(column, role);
 }
 
 void TAliasListItem::setData(int column, int role, const QVariant& value)
 {
-    // Before the change: a list that sorts itself re-sorts while the text is being set.
-    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
-        name_ = value.toString().toStdString();
+    if ((role == Qt::DisplayRole || role == Qt::EditRole) && (column == 0 || column == 1)) {
+        // The same text again changes nothing and says nothing, as it would for the item's own.
+        if (listed_[column] && value == data(column, role))
+            return;
+        // Before the change: a list that sorts itself re-sorts while the text is being set.
+        if (column == 0)
+            name_ = value.toString().toStdString();
+        // From now on the text is the item's own.
+        listed_[column] = false;
+        if (column == 1)
+            std::string().swap(path_);
+    }
     QTreeWidgetItem::setData(column, role, value);
 }
 

@@ -16,14 +16,20 @@ class TAliasListItem : public QTreeWidgetItem
 {
 public:
     explicit TAliasListItem(const QStringList& texts);
-    TAliasListItem(std::string name, const QString& path);
+    // An item of the store's listing: its texts stay the core's strings until the list shows
+    // them or they change, so that filling a list of many aliases converts none of them.
+    TAliasListItem(std::string name, std::string path);
     bool operator<(const QTreeWidgetItem& other) const override;
+    QVariant data(int column, int role) const override;
     void setData(int column, int role, const QVariant& value) override;
     // The name in column 0, as the core spells it.
     const std::string& Name() const { return name_; }
 
 private:
     std::string name_;
+    std::string path_;
+    // Whether a column's text is still name_ or path_ rather than the item's own data.
+    bool listed_[2] = {false, false};
 };
 
 // Edits names in column 0 only. When the user accepts an edit, `edited` sees the item with its

@@ -195,3 +195,34 @@ TEST_F(DeletingAnAlias, CancelledKeepsEverythingConfirmedRemovesTheKeyWithAllBel
     EXPECT_EQ(SelectedItem(), nullptr);
     EXPECT_FALSE(window.EditPath->isEnabled());
 }
+
+// Items of the store's listing keep the core's strings until the list shows them; to the list
+// they must behave as items holding their own texts.
+TEST(AliasListItem, ListedTextsReadAndChangeAsTheItemsOwn)
+{
+    QTreeWidget list;
+    list.setColumnCount(2);
+    auto* item = new TAliasListItem("Sales", "C:\\db\\sales.mdb");
+    list.addTopLevelItem(item);
+    int changes = 0;
+    QObject::connect(&list, &QTreeWidget::itemChanged, [&] { ++changes; });
+
+    EXPECT_EQ(item->text(0), "Sales");
+    EXPECT_EQ(item->data(1, Qt::EditRole).toString(), "C:\\db\\sales.mdb");
+    EXPECT_EQ(list.model()->index(0, 1).data().toString(), "C:\\db\\sales.mdb");
+    // The same text again is no change, as for any item.
+    item->setText(0, "Sales");
+    item->setText(1, "C:\\db\\sales.mdb");
+    EXPECT_EQ(changes, 0);
+
+    item->setText(1, "D:\\new.mdb");
+    list.model()->setData(list.model()->index(0, 0), "Purchases", Qt::EditRole);
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(item->text(1), "D:\\new.mdb");
+    EXPECT_EQ(item->text(0), "Purchases");
+    EXPECT_EQ(item->Name(), "Purchases");
+    // Other roles are the item's own from the start.
+    item->setData(0, Qt::ToolTipRole, "tip");
+    EXPECT_EQ(item->data(0, Qt::ToolTipRole).toString(), "tip");
+    EXPECT_EQ(item->text(0), "Purchases");
+}
