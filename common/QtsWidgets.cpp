@@ -7,10 +7,68 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
+
+namespace
+{
+
+// A label that remembers the heights it has measured for its last few widths. Layouts ask a
+// word-wrapped label for the height at a width many times over, and each answer lays out the
+// whole text anew; the answer depends only on the width and what the key below holds.
+class TMeasuredLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    int heightForWidth(int width) const override
+    {
+        const Key key = KeyFor(width);
+        for (const Measured& measured : measured_)
+            if (measured.key == key)
+                return measured.height;
+        const int height = QLabel::heightForWidth(width);
+        measured_[next_] = {key, height};
+        next_ = (next_ + 1) % measured_.size();
+        return height;
+    }
+
+private:
+    struct Key {
+        int width = -1;
+        QString text;
+        QFont font;
+        int margin = 0;
+        int indent = 0;
+        Qt::Alignment alignment;
+        bool wordWrap = false;
+        QMargins contents;
+        bool operator==(const Key& other) const
+        {
+            return width == other.width && margin == other.margin && indent == other.indent &&
+                   alignment == other.alignment && wordWrap == other.wordWrap &&
+                   contents == other.contents && text == other.text && font == other.font;
+        }
+    };
+    struct Measured {
+        Key key;
+        int height = 0;
+    };
+
+    Key KeyFor(int width) const
+    {
+        return {width,    text(),      font(),     margin(),
+                indent(), alignment(), wordWrap(), contentsMargins()};
+    }
+
+    mutable std::array<Measured, 4> measured_;
+    mutable std::size_t next_ = 0;
+};
+
+} // namespace
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text)
 {
-    auto* label = Named(new QLabel(text, parent), name);
+    auto* label = Named(new TMeasuredLabel(text, parent), name);
     label->setTextFormat(Qt::PlainText);
     return label;
 }
