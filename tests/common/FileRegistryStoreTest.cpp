@@ -777,6 +777,36 @@ TEST(FileRegistryTree, ValuesStayInNameOrderWhateverTheirNumberAndOrder)
     }
 }
 
+// Texts of every length, with every character that needs an escape at every place, come back
+// byte for byte from the lines the writer makes of them.
+TEST(FileRegistryTree, QuotedTextsReadBackWithTheirEscapesWhereverTheyStand)
+{
+    const std::string special("\"\\\r\n", 4);
+    std::string file = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n";
+    std::vector<std::pair<std::string, std::string>> written;
+    for (std::size_t length = 0; length <= 20; ++length)
+        for (std::size_t at = 0; at <= length; ++at)
+            for (const char c : special) {
+                std::string text(length, 'a');
+                if (at < length)
+                    text[at] = c;
+                std::string name = "n" + std::to_string(written.size()) + text.substr(0, at);
+                file += RegistryFile::ValueLine(name, 1, text + '\0') + "\r\n";
+                written.emplace_back(std::move(name), text + '\0');
+            }
+    RegistryFile::Reader reader("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(reader.Feed(file)) << reader.Error();
+    const RegistryFile::Node* key = reader.Tree().Child("K");
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->ValueCount(), written.size());
+    for (const auto& [name, data] : written) {
+        const RegistryFile::Value* value = key->FindValue(name);
+        ASSERT_NE(value, nullptr) << name;
+        EXPECT_EQ(value->name, name);
+        EXPECT_EQ(value->Data(), data) << name;
+    }
+}
+
 TEST_F(FileRegistry, StorePathThatIsNoRegularFileIsRefusedAtOnce)
 {
     const std::string file = environment.UserRegistryFile();
