@@ -3,6 +3,7 @@
 #include "FileRegistryStoreText.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "AsciiCase.h"
@@ -401,6 +402,56 @@ Value& Node::FindOrAddValue(std::string_view valueName, bool& added)
     return const_cast<Value&>(*at);
 }
 
+std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
+{
+    valueOrder_.clear();
+    const std::size_t count = few_.size();
+    if (count < 2)
+        return 0;
+    bool known = order.names.size() == count;
+    for (std::size_t i = 0; known && i < count; ++i)
+        known = order.names[i] == few_[i].name;
+    order.scratch.assign(few_.begin(), few_.end());
+    const std::vector<Value>& appended = order.scratch;
+    if (known) {
+        for (std::size_t i = 0; i < count; ++i)
+            few_[order.places[i]] = appended[i];
+        return 0;
+    }
+    // Positions in name order by binary insertion: stable, so that values of one name stay in
+    // the order of the file.
+    std::array<std::uint8_t, FewValues> sorted{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto at = std::upper_bound(
+            sorted.begin(), sorted.begin() + i, i, [&appended](std::size_t a, std::uint8_t b) {
+                return CompareNames(appended[a].name, appended[b].name) < 0;
+            });
+        std::move_backward(at, sorted.begin() + i, sorted.begin() + i + 1);
+        *at = static_cast<std::uint8_t>(i);
+    }
+    few_.clear();
+    std::uint64_t replaced = 0;
+    order.places.assign(count, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        const Value& value = appended[sorted[k]];
+        if (!few_.empty() && CompareNames(few_.back().name, value.name) == 0) {
+            replaced += few_.back().fileBytes;
+            const std::string_view firstName = few_.back().name;
+            few_.back() = value;
+            few_.back().name = firstName;
+        } else {
+            few_.push_back(value);
+        }
+        order.places[sorted[k]] = static_cast<std::uint8_t>(few_.size() - 1);
+    }
+    // Where names repeat, places no longer say it all.
+    order.names.clear();
+    if (few_.size() == count)
+        for (const Value& value : appended)
+            order.names.emplace_back(value.name);
+    return replaced;
+}
+
 void Node::ReserveValues(std::size_t count)
 {
     if (many_.empty() && count <= FewValues)
@@ -489,6 +540,8 @@ void Reader::Reset()
     tree_.name = rootName_;
     tree_.fileBytes = 0;
     current_ = nullptr;
+    appending_ = nullptr;
+    valueOrder_ = FileValueOrder();
     lastHeader_.clear();
     lastParent_ = nullptr;
     skipValues_ = false;
@@ -535,12 +588,24 @@ bool Reader::Feed(std::string kept)
         const std::size_t end =
             static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
         ++line_;
-        if (!ReadLine(bytes.substr(position, end - position), readEnd_ + position))
+        if (!ReadLine(bytes.substr(position, end - position), readEnd_ + position)) {
+            OrderAppendedValues();
             return false;
+        }
         position = end + 1;
     }
     readEnd_ += position;
+    OrderAppendedValues();
     return true;
+}
+
+void Reader::OrderAppendedValues()
+{
+    if (!appending_)
+        return;
+    const std::uint64_t replaced = appending_->OrderAppendedValues(valueOrder_);
+    liveBytes_ -= std::min(liveBytes_, replaced);
+    appending_ = nullptr;
 }
 
 bool Reader::ReadLine(std::string_view line, std::uint64_t offset)
@@ -597,6 +662,7 @@ bool Reader::ReadLogicalLine(std::string_view line)
 
 bool Reader::ReadHeader(std::string_view inside)
 {
+    OrderAppendedValues();
     // Appended records name their key each time, mostly the key of the record before.
     if (current_ && inside == lastHeader_) {
         skipValues_ = false;
@@ -674,8 +740,10 @@ bool Reader::ReadHeader(std::string_view inside)
     }
     current_ = node;
     // Keys of one file mostly hold as many values as the key before.
-    if (node->ValueCount() == 0)
+    if (node->ValueCount() == 0) {
         node->ReserveValues(lastValueCount_);
+        appending_ = node;
+    }
     skipValues_ = false;
     lastHeader_.assign(inside.data(), inside.size());
     return true;
@@ -770,6 +838,7 @@ bool Reader::ReadValue(std::string_view line)
     if (!current_)
         return Fail("value before any key header");
     if (remove) {
+        OrderAppendedValues();
         const Value* value = current_->PastLastValue(name) ? nullptr : current_->FindValue(name);
         if (value) {
             liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
@@ -777,10 +846,16 @@ bool Reader::ReadValue(std::string_view line)
         }
         return true;
     }
-    bool added = false;
-    Value* value = &current_->FindOrAddValue(name, added);
-    if (!added)
-        liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
+    Value* value = nullptr;
+    if (appending_ && appending_->CanAppendValue()) {
+        value = &appending_->AppendValue(name);
+    } else {
+        OrderAppendedValues();
+        bool added = false;
+        value = &current_->FindOrAddValue(name, added);
+        if (!added)
+            liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
+    }
     value->type = type;
     value->terminated = quoted;
     value->text = quoted ? text : OverSpelling(dataSpelling, data);

@@ -777,6 +777,87 @@ TEST(FileRegistryTree, ValuesStayInNameOrderWhateverTheirNumberAndOrder)
     }
 }
 
+// A file read in one go puts the values of each new key in order only at the key's end; it must
+// come to the same tree, and the same estimate of live bytes, as the same lines read one record
+// at a time. Keys repeat the names of the key before (in the same or another order, spelling or
+// number), repeat a name within a key, delete values and hold more than fit side by side.
+TEST(FileRegistryTree, KeysReadInOneGoEqualTheSameLinesReadOneAtATime)
+{
+    std::mt19937 random(11);
+    const auto pick = [&random](std::size_t count) { return random() % count; };
+    std::string whole = "REGEDIT4\r\n\r\n";
+    std::vector<std::string> records;
+    std::vector<std::string> names;
+    for (int key = 0; key < 300; ++key) {
+        const std::string header =
+            "[HKEY_CURRENT_USER\\K\\A" + std::to_string(pick(key % 7 ? 1000 : 20)) + "]\r\n";
+        if (pick(3) != 0) {
+            // Half of the keys name each value once.
+            std::vector<std::size_t> numbers(45);
+            std::iota(numbers.begin(), numbers.end(), 0);
+            std::shuffle(numbers.begin(), numbers.end(), random);
+            const bool once = pick(2);
+            names.clear();
+            const std::size_t count = pick(5) == 0 ? 33 + pick(10) : pick(20);
+            for (std::size_t n = 0; n < count; ++n)
+                names.push_back((pick(2) ? "V" : "v") +
+                                std::to_string(numbers[once ? n : pick(45)]) +
+                                (pick(8) ? "" : "\\\"q"));
+        } else if (!names.empty() && pick(2)) {
+            std::swap(names[pick(names.size())], names[pick(names.size())]);
+        }
+        whole += header;
+        records.push_back(header + "\r\n");
+        for (const std::string& name : names) {
+            std::string line = "\"" + name + "\"=";
+            switch (pick(6)) {
+            case 0:
+                line += "-";
+                break;
+            case 1:
+                line += "dword:" + std::to_string(10000 + pick(90000));
+                break;
+            case 2:
+                line += "hex:01," + std::to_string(10 + pick(90));
+                break;
+            default:
+                line += "\"t" + std::to_string(key) + (pick(2) ? "\\\\x" : "") + "\"";
+            }
+            whole += line + "\r\n";
+            records.push_back(header + line + "\r\n\r\n");
+        }
+        whole += "\r\n";
+    }
+    RegistryFile::Reader inOneGo("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(inOneGo.Feed(whole)) << inOneGo.Error();
+    RegistryFile::Reader byRecord("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(byRecord.Feed("REGEDIT4\r\n\r\n"));
+    for (const std::string& record : records)
+        ASSERT_TRUE(byRecord.Feed(record)) << byRecord.Error();
+
+    EXPECT_EQ(inOneGo.LiveBytes(), byRecord.LiveBytes());
+    const RegistryFile::Node* read = inOneGo.Tree().Child("K");
+    const RegistryFile::Node* expected = byRecord.Tree().Child("K");
+    ASSERT_NE(read, nullptr);
+    ASSERT_NE(expected, nullptr);
+    ASSERT_EQ(read->ChildCount(), expected->ChildCount());
+    for (std::size_t k = 0; k < expected->ChildCount(); ++k) {
+        const RegistryFile::Node& key = read->ChildAt(k);
+        const RegistryFile::Node& wanted = expected->ChildAt(k);
+        ASSERT_EQ(key.name, wanted.name);
+        ASSERT_EQ(key.ValueCount(), wanted.ValueCount()) << key.name;
+        for (std::size_t v = 0; v < wanted.ValueCount(); ++v) {
+            const RegistryFile::Value& value = key.ValueAt(v);
+            ASSERT_EQ(value.name, wanted.ValueAt(v).name) << key.name;
+            ASSERT_EQ(value.type, wanted.ValueAt(v).type) << key.name << " " << value.name;
+            ASSERT_EQ(value.Data(), wanted.ValueAt(v).Data()) << key.name << " " << value.name;
+            std::string otherCase(value.name);
+            otherCase[0] = otherCase[0] == 'V' ? 'v' : 'V';
+            ASSERT_EQ(key.FindValue(otherCase), &value) << key.name;
+        }
+    }
+}
+
 // Texts of every length, with every character that needs an escape at every place, come back
 // byte for byte from the lines the writer makes of them.
 TEST(FileRegistryTree, QuotedTextsReadBackWithTheirEscapesWhereverTheyStand)
