@@ -293,6 +293,7 @@ void Node::Clear()
         node.many_.clear();
         node.childOrder_.clear();
         node.valueOrder_.clear();
+        node.longestChildName_ = 0;
     };
     takeApart(*this);
     while (!doomed.empty()) {
@@ -322,9 +323,16 @@ Node& Node::AddChild(std::string_view childName)
     auto node = std::make_unique<Node>();
     node->name = std::string(childName);
     Node& added = *node;
-    // Compacted files list keys in order, so most additions go at the end.
+    // Compacted files list keys in order, so most additions go at the end. There the order by
+    // position grows with them: a listing of a key just read need not walk its subkeys.
+    const bool ordered = childOrder_.size() == children_.size();
     children_.insert(children_.end(), std::move(node));
-    childOrder_.clear();
+    if (ordered && children_.rbegin()->get() == &added) {
+        childOrder_.push_back(&added);
+        longestChildName_ = std::max(longestChildName_, added.name.size());
+    } else {
+        childOrder_.clear();
+    }
     return added;
 }
 
@@ -336,6 +344,9 @@ std::uint64_t Node::RemoveChild(std::string_view childName)
     const std::uint64_t bytes = (*it)->SubtreeBytes();
     children_.erase(it);
     childOrder_.clear();
+    // Without subkeys the order by position is complete as it is: it must say so.
+    if (children_.empty())
+        longestChildName_ = 0;
     return bytes;
 }
 

@@ -888,6 +888,28 @@ TEST(FileRegistryTree, QuotedTextsReadBackWithTheirEscapesWhereverTheyStand)
     }
 }
 
+TEST(FileRegistryTree, SubkeysListInNameOrderHoweverTheyWereAdded)
+{
+    RegistryFile::Node key;
+    key.AddChild("Beta");
+    key.AddChild("Gamma ray");
+    ASSERT_EQ(key.ChildCount(), 2u);
+    EXPECT_EQ(key.ChildAt(1).name, "Gamma ray");
+    EXPECT_EQ(key.LongestChildName(), 9u);
+    key.AddChild("alpha");
+    key.AddChild("zeta");
+    std::vector<std::string> listed;
+    for (std::size_t i = 0; i < key.ChildCount(); ++i)
+        listed.push_back(key.ChildAt(i).name);
+    EXPECT_EQ(listed, (std::vector<std::string>{"alpha", "Beta", "Gamma ray", "zeta"}));
+    EXPECT_EQ(key.Child("GAMMA RAY"), &key.ChildAt(2));
+
+    for (const char* name : {"alpha", "Beta", "Gamma ray", "zeta"})
+        key.RemoveChild(name);
+    EXPECT_EQ(key.ChildCount(), 0u);
+    EXPECT_EQ(key.LongestChildName(), 0u);
+}
+
 TEST_F(FileRegistry, StorePathThatIsNoRegularFileIsRefusedAtOnce)
 {
     const std::string file = environment.UserRegistryFile();
