@@ -548,6 +548,7 @@ void Reader::Reset()
     ++generation_;
     tree_.Clear();
     kept_.clear();
+    keptLarge_.clear();
     tree_.name = rootName_;
     tree_.fileBytes = 0;
     current_ = nullptr;
@@ -590,7 +591,17 @@ bool Reader::Fail(std::string message)
 bool Reader::Feed(std::string kept)
 {
     kept_.push_back(std::move(kept));
-    const std::string_view bytes = kept_.back();
+    return FeedKept(kept_.back());
+}
+
+bool Reader::Feed(PosixFile::LargeBuffer kept)
+{
+    keptLarge_.push_back(std::move(kept));
+    return FeedKept(std::string_view(keptLarge_.back().Data(), keptLarge_.back().Size()));
+}
+
+bool Reader::FeedKept(std::string_view bytes)
+{
     std::size_t position = 0;
     while (position < bytes.size()) {
         const void* found = std::memchr(bytes.data() + position, '\n', bytes.size() - position);

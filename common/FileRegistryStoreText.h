@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "PosixFile.h"
+
 namespace RegistryFile
 {
 
@@ -213,6 +215,7 @@ public:
     // False on a syntax error, described by ErrorLine() and Error(). The reader keeps the bytes:
     // the tree's values look into them.
     bool Feed(std::string bytes);
+    bool Feed(PosixFile::LargeBuffer bytes);
 
     Node& Tree() { return tree_; }
     const Node& Tree() const { return tree_; }
@@ -237,6 +240,7 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
+    bool FeedKept(std::string_view bytes);
     bool ReadLine(std::string_view line, std::uint64_t offset);
     bool ReadLogicalLine(std::string_view line);
     bool ReadHeader(std::string_view inside);
@@ -247,6 +251,7 @@ private:
     std::string shortName_;
     // The bytes read since the tree was last built afresh, where its values' views point.
     std::deque<std::string> kept_;
+    std::deque<PosixFile::LargeBuffer> keptLarge_;
     Node tree_;
     void OrderAppendedValues();
 

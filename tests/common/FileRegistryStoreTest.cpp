@@ -306,6 +306,53 @@ TEST_F(FileRegistry, TwoProcessesWritingAtOnceLoseNothing)
             EXPECT_EQ(registry.ReadText(prefix + std::to_string(n)), "value " + std::to_string(n));
 }
 
+// A store of several megabytes is read into memory of its own: every value is there, changes
+// another process appends afterwards are seen, and a damaged line still makes the root unusable.
+TEST_F(FileRegistry, LargeStoreReadsWholeFollowsAppendsAndStillFindsDamage)
+{
+    constexpr int Keys = 30000;
+    std::string file = "REGEDIT4\r\n\r\n";
+    for (int n = 0; n < Keys; ++n)
+        file += "[HKEY_CURRENT_USER\\Big\\K" + std::to_string(n) + "]\r\n\"Path\"=\"C:\\\\db\\\\" +
+                std::to_string(n) + ".mdb\"\r\n\"Flag\"=dword:0000002a\r\n\r\n";
+    ASSERT_GT(file.size(), 2u << 20);
+    WriteBytes(environment.UserRegistryFile(), file);
+
+    FileRegistryStore reader(environment.UserRegistryFile(), environment.MachineRegistryFile());
+    std::unique_ptr<RegistryKey> big;
+    ASSERT_EQ(reader.OpenKey(RegistryRoot::CurrentUser, nullptr, "Big", KeyAccess::Read, big),
+              StoreStatus::Ok);
+    RegistryKeyInfo info;
+    ASSERT_EQ(reader.QueryInfo(*big, info), StoreStatus::Ok);
+    EXPECT_EQ(info.SubKeys, static_cast<std::uint32_t>(Keys));
+    EXPECT_EQ(Stored("Big\\K0", "Path"), Typed(1, std::string("C:\\db\\0.mdb\0", 12)));
+    EXPECT_EQ(Stored("Big\\K29999", "Flag"), Typed(4, std::string("\x2a\0\0\0", 4)));
+
+    std::unique_ptr<RegistryKey> last;
+    ASSERT_EQ(
+        reader.OpenKey(RegistryRoot::CurrentUser, nullptr, "Big\\K29999", KeyAccess::Read, last),
+        StoreStatus::Ok);
+    {
+        FileRegistryStore other(environment.UserRegistryFile(), environment.MachineRegistryFile());
+        std::unique_ptr<RegistryKey> key;
+        ASSERT_EQ(other.OpenKey(RegistryRoot::CurrentUser, nullptr, "Big\\K29999",
+                                KeyAccess::ReadWrite, key),
+                  StoreStatus::Ok);
+        ASSERT_EQ(other.SetValue(*key, "Path", 1, std::string("D:\\moved.mdb\0", 13)),
+                  StoreStatus::Ok);
+    }
+    std::uint32_t type = 0;
+    std::string data;
+    ASSERT_EQ(reader.QueryValue(*last, "Path", type, data), StoreStatus::Ok);
+    EXPECT_EQ(data, std::string("D:\\moved.mdb\0", 13));
+
+    WriteBytes(environment.UserRegistryFile(), file + "no value here\r\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Stored("Big\\K0", "Path").second, "(missing)");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("line " + std::to_string(3 + 4 * Keys)), std::string::npos) << said;
+}
+
 TEST_F(FileRegistry, ProcessKilledWhileWritingLeavesEveryFinishedWrite)
 {
     int pipeEnds[2];
