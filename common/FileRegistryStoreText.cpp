@@ -287,8 +287,12 @@ void Node::Clear()
     // deep never nests calls.
     std::vector<std::unique_ptr<Node>> doomed;
     const auto takeApart = [&doomed](Node& node) {
-        while (!node.children_.empty())
-            doomed.push_back(std::move(node.children_.extract(node.children_.begin()).value()));
+        // Taken out of the set as a whole: one at a time would rebalance it at every step. The
+        // set holds its elements as constants for the sake of their order, which no longer
+        // matters once they all go.
+        for (const std::unique_ptr<Node>& child : node.children_)
+            doomed.push_back(std::move(const_cast<std::unique_ptr<Node>&>(child)));
+        node.children_.clear();
         node.few_.clear();
         node.many_.clear();
         node.childOrder_.clear();

@@ -49,7 +49,9 @@ struct Value {
     std::size_t Size() const { return text.size() + (terminated ? 1 : 0); }
     std::string Data() const
     {
-        std::string data(text);
+        std::string data;
+        data.reserve(Size());
+        data += text;
         if (terminated)
             data.push_back('\0');
         return data;
