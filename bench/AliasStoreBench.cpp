@@ -2,9 +2,10 @@
 // 1,000 and 10,000 aliases should cost the same; listing 10,000 aliases and opening such a store
 // in a fresh process should stay well below what a person notices.
 //
-// Run with --benchmark_repetitions=N and read the median aggregates. The fresh-process case
-// starts this very program again (posix_spawn, so no loaded store is inherited) with the
-// argument --open-store, which opens the store, reads one value and exits.
+// Run with --benchmark_repetitions=N and read the median aggregates. The fresh-process cases
+// start this very program again (posix_spawn, so no loaded store is inherited) with the
+// argument --open-store, which opens the store, reads one value and exits, or --list-aliases,
+// which lists every alias of the store as the alias window does when it opens, and exits.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -30,6 +31,7 @@ namespace
 namespace fs = std::filesystem;
 
 const char* const OpenStoreArgument = "--open-store";
+const char* const ListAliasesArgument = "--list-aliases";
 const char* const StartOnlyArgument = "--start-only";
 const char* const SaveOnceArgument = "--save-once";
 
@@ -228,6 +230,25 @@ void BM_OpenStoreInNewProcess(benchmark::State& state)
 }
 BENCHMARK(BM_OpenStoreInNewProcess)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A new process that lists a store of 10,000 aliases with their paths: what the alias window
+// waits for when it opens.
+void BM_ListAliasesInNewProcess(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    UseStore(Stores().FreshStore(count, "list-new"));
+    setenv("QTS_BENCH_COUNT", std::to_string(count).c_str(), 1);
+    double childCpuSeconds = 0;
+    for (auto _ : state) {
+        if (RunSelf(ListAliasesArgument, childCpuSeconds) != 0) {
+            state.SkipWithError("the new process did not list every alias");
+            break;
+        }
+    }
+    state.counters["child_cpu_ms"] =
+        benchmark::Counter(childCpuSeconds * 1000, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ListAliasesInNewProcess)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The same new process that exits at once: what starting a process costs by itself.
 void BM_StartProcessOnly(benchmark::State& state)
 {
@@ -254,6 +275,26 @@ int OpenStoreAndReadOne()
     if (!registry.OpenKeyPath(std::string(AliasesKeyPath) + "\\" + name, false))
         return 1;
     return registry.ReadText("Path").empty() ? 1 : 0;
+}
+
+// In the new process: list the aliases of the user's store, $QTS_BENCH_COUNT of them, each with
+// its path. Also for a profile or `perf stat` of the listing by itself:
+//   QTS_USER_REGISTRY=aliases.reg QTS_BENCH_COUNT=10000 bench_AliasStoreBench --list-aliases
+int ListAliasesOnce()
+{
+    const char* count = std::getenv("QTS_BENCH_COUNT");
+    if (!count)
+        return 2;
+    TRegistry registry;
+    AliasStore aliases(registry);
+    std::vector<std::pair<std::string, std::string>> listed;
+    aliases.ListAliases(AliasScope::CurrentUser, listed);
+    if (listed.size() != static_cast<std::size_t>(std::atoi(count)))
+        return 1;
+    for (const auto& alias : listed)
+        if (alias.second.empty())
+            return 1;
+    return 0;
 }
 
 // For counting system calls: one save of 18 changed values into a store of `count` aliases that
@@ -290,6 +331,8 @@ int main(int argc, char** argv)
         return SaveOnce(std::atoi(argv[2]));
     if (argc == 2 && std::string(argv[1]) == OpenStoreArgument)
         return OpenStoreAndReadOne();
+    if (argc == 2 && std::string(argv[1]) == ListAliasesArgument)
+        return ListAliasesOnce();
     if (argc == 2 && std::string(argv[1]) == StartOnlyArgument)
         return 0;
     benchmark::Initialize(&argc, argv);

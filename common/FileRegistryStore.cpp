@@ -131,7 +131,7 @@ bool MayWrite(const std::string& path)
 }
 
 // Text that a crash while creating the file may have left: a beginning of the first line.
-bool IsUnfinishedSignature(const std::string& bytes)
+bool IsUnfinishedSignature(std::string_view bytes)
 {
     for (const std::string_view signature :
          {std::string_view("\xEF\xBB\xBFREGEDIT4\r\n"), std::string_view("REGEDIT4\r\n")})
@@ -466,13 +466,19 @@ bool FileRegistryStore::RootFile::Follow(int fd, const struct stat& st)
 bool FileRegistryStore::RootFile::Load(int fd, const struct stat& st)
 {
     reader_.Reset();
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    PosixFile::LargeBuffer large;
+    if (PosixFile::LargeBuffer::Worthwhile(size))
+        large = PosixFile::LargeBuffer(size);
     std::string bytes;
-    if (!PosixFile::ReadRange(fd, 0, static_cast<std::uint64_t>(st.st_size), bytes)) {
+    if (large.Valid() ? !PosixFile::ReadRange(fd, 0, size, large)
+                      : !PosixFile::ReadRange(fd, 0, size, bytes)) {
         MarkUnusable(std::string("cannot be read: ") + std::strerror(errno));
         return false;
     }
-    const bool unfinished = IsUnfinishedSignature(bytes);
-    if (!reader_.Feed(std::move(bytes))) {
+    const bool unfinished = large.Valid() ? IsUnfinishedSignature({large.Data(), large.Size()})
+                                          : IsUnfinishedSignature(bytes);
+    if (!(large.Valid() ? reader_.Feed(std::move(large)) : reader_.Feed(std::move(bytes)))) {
         MarkUnusable("line " + std::to_string(reader_.ErrorLine()) + ": " + reader_.Error());
         return false;
     }

@@ -3,6 +3,7 @@
 #include "FileRegistryStoreText.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "AsciiCase.h"
@@ -47,71 +48,80 @@ bool StartsWithFolded(std::string_view text, std::string_view prefix)
            EqualIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool ReadQuoted(std::string_view& text, std::string& out, std::string& error);
-
-// Reads a quoted string starting at text[0] == '"'; answers the bytes and moves text past the
-// closing quote. Without escapes `view` is the text between the quotes; with them `out` holds
-// the bytes and `view` looks into it.
-bool ReadQuoted(std::string_view& text, std::string_view& view, std::string& out, bool& owned,
-                std::string& error)
+// The position of the first quote or backslash in text from `at` on, else text.size(). Eight
+// bytes at a time: the quoted names and texts of a store are most of its bytes.
+std::size_t QuoteOrEscape(std::string_view text, std::size_t at)
 {
-    // A plain loop: find_first_of looks each byte up in the set with a call of its own, which
-    // made this the largest cost of reading a big store.
-    std::size_t close = 1;
-    while (close < text.size() && text[close] != '"' && text[close] != '\\')
-        ++close;
-    if (close < text.size() && text[close] == '"') {
-        view = text.substr(1, close - 1);
-        owned = false;
-        text.remove_prefix(close + 1);
-        return true;
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr std::uint64_t Ones = 0x0101010101010101u;
+    constexpr std::uint64_t Highs = 0x8080808080808080u;
+    while (at + 8 <= text.size()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, 8);
+        const std::uint64_t quotes = word ^ (Ones * '"');
+        const std::uint64_t escapes = word ^ (Ones * '\\');
+        // A byte that was zero sets its high bit; bytes after it may too, never one before.
+        const std::uint64_t found =
+            (((quotes - Ones) & ~quotes) | ((escapes - Ones) & ~escapes)) & Highs;
+        if (found)
+            return at + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+        at += 8;
     }
-    owned = true;
-    if (!ReadQuoted(text, out, error))
-        return false;
-    view = out;
-    return true;
+#endif
+    while (at < text.size() && text[at] != '"' && text[at] != '\\')
+        ++at;
+    return at;
 }
 
-// Reads a quoted string starting at text[0] == '"'; answers the bytes and moves text past the
-// closing quote. The escapes are \\ and \" (as regedit writes them) and \r, \n, \0.
-bool ReadQuoted(std::string_view& text, std::string& out, std::string& error)
+// Reads a quoted string starting at text[0] == '"' and moves text past the closing quote. The
+// escapes are \\ and \" (as regedit writes them) and \r, \n, \0. `bytes` is what the quotes
+// hold: the spelling itself when it has no escapes, else the decoded bytes, written over the
+// start of their spelling (which is never shorter) in the bytes the reader keeps.
+bool ReadQuoted(std::string_view& text, std::string_view& bytes, std::string& error)
 {
-    out.clear();
-    std::size_t i = 1;
-    while (i < text.size()) {
-        const char c = text[i];
+    std::size_t at = QuoteOrEscape(text, 1);
+    if (at < text.size() && text[at] == '"') {
+        bytes = text.substr(1, at - 1);
+        text.remove_prefix(at + 1);
+        return true;
+    }
+    // The reader's own bytes, reached through a view.
+    char* const start = const_cast<char*>(text.data()) + 1;
+    char* out = const_cast<char*>(text.data()) + at;
+    while (at < text.size()) {
+        const char c = text[at];
         if (c == '"') {
-            text.remove_prefix(i + 1);
+            bytes = std::string_view(start, static_cast<std::size_t>(out - start));
+            text.remove_prefix(at + 1);
             return true;
         }
-        if (c == '\\') {
-            if (i + 1 >= text.size())
-                break;
-            const char e = text[i + 1];
-            switch (e) {
-            case '\\':
-            case '"':
-                out.push_back(e);
-                break;
-            case 'r':
-                out.push_back('\r');
-                break;
-            case 'n':
-                out.push_back('\n');
-                break;
-            case '0':
-                out.push_back('\0');
-                break;
-            default:
-                error = std::string("unknown escape \\") + e + " in a quoted string";
-                return false;
-            }
-            i += 2;
+        if (c != '\\') {
+            *out++ = c;
+            ++at;
             continue;
         }
-        out.push_back(c);
-        ++i;
+        if (at + 1 >= text.size())
+            break;
+        const char e = text[at + 1];
+        switch (e) {
+        case '\\':
+        case '"':
+            *out++ = e;
+            break;
+        case 'r':
+            *out++ = '\r';
+            break;
+        case 'n':
+            *out++ = '\n';
+            break;
+        case '0':
+            *out++ = '\0';
+            break;
+        default:
+            error = std::string("unknown escape \\") + e + " in a quoted string";
+            return false;
+        }
+        at += 2;
     }
     error = "quoted string without its closing quote";
     return false;
@@ -277,12 +287,17 @@ void Node::Clear()
     // deep never nests calls.
     std::vector<std::unique_ptr<Node>> doomed;
     const auto takeApart = [&doomed](Node& node) {
-        while (!node.children_.empty())
-            doomed.push_back(std::move(node.children_.extract(node.children_.begin()).value()));
+        // Taken out of the set as a whole: one at a time would rebalance it at every step. The
+        // set holds its elements as constants for the sake of their order, which no longer
+        // matters once they all go.
+        for (const std::unique_ptr<Node>& child : node.children_)
+            doomed.push_back(std::move(const_cast<std::unique_ptr<Node>&>(child)));
+        node.children_.clear();
         node.few_.clear();
         node.many_.clear();
         node.childOrder_.clear();
         node.valueOrder_.clear();
+        node.longestChildName_ = 0;
     };
     takeApart(*this);
     while (!doomed.empty()) {
@@ -312,9 +327,16 @@ Node& Node::AddChild(std::string_view childName)
     auto node = std::make_unique<Node>();
     node->name = std::string(childName);
     Node& added = *node;
-    // Compacted files list keys in order, so most additions go at the end.
+    // Compacted files list keys in order, so most additions go at the end. There the order by
+    // position grows with them: a listing of a key just read need not walk its subkeys.
+    const bool ordered = childOrder_.size() == children_.size();
     children_.insert(children_.end(), std::move(node));
-    childOrder_.clear();
+    if (ordered && children_.rbegin()->get() == &added) {
+        childOrder_.push_back(&added);
+        longestChildName_ = std::max(longestChildName_, added.name.size());
+    } else {
+        childOrder_.clear();
+    }
     return added;
 }
 
@@ -326,6 +348,9 @@ std::uint64_t Node::RemoveChild(std::string_view childName)
     const std::uint64_t bytes = (*it)->SubtreeBytes();
     children_.erase(it);
     childOrder_.clear();
+    // Without subkeys the order by position is complete as it is: it must say so.
+    if (children_.empty())
+        longestChildName_ = 0;
     return bytes;
 }
 
@@ -390,6 +415,56 @@ Value& Node::FindOrAddValue(std::string_view valueName, bool& added)
     }
     at = many_.emplace_hint(at, valueName);
     return const_cast<Value&>(*at);
+}
+
+std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
+{
+    valueOrder_.clear();
+    const std::size_t count = few_.size();
+    if (count < 2)
+        return 0;
+    bool known = order.names.size() == count;
+    for (std::size_t i = 0; known && i < count; ++i)
+        known = order.names[i] == few_[i].name;
+    order.scratch.assign(few_.begin(), few_.end());
+    const std::vector<Value>& appended = order.scratch;
+    if (known) {
+        for (std::size_t i = 0; i < count; ++i)
+            few_[order.places[i]] = appended[i];
+        return 0;
+    }
+    // Positions in name order by binary insertion: stable, so that values of one name stay in
+    // the order of the file.
+    std::array<std::uint8_t, FewValues> sorted{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto at = std::upper_bound(
+            sorted.begin(), sorted.begin() + i, i, [&appended](std::size_t a, std::uint8_t b) {
+                return CompareNames(appended[a].name, appended[b].name) < 0;
+            });
+        std::move_backward(at, sorted.begin() + i, sorted.begin() + i + 1);
+        *at = static_cast<std::uint8_t>(i);
+    }
+    few_.clear();
+    std::uint64_t replaced = 0;
+    order.places.assign(count, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        const Value& value = appended[sorted[k]];
+        if (!few_.empty() && CompareNames(few_.back().name, value.name) == 0) {
+            replaced += few_.back().fileBytes;
+            const std::string_view firstName = few_.back().name;
+            few_.back() = value;
+            few_.back().name = firstName;
+        } else {
+            few_.push_back(value);
+        }
+        order.places[sorted[k]] = static_cast<std::uint8_t>(few_.size() - 1);
+    }
+    // Where names repeat, places no longer say it all.
+    order.names.clear();
+    if (few_.size() == count)
+        for (const Value& value : appended)
+            order.names.emplace_back(value.name);
+    return replaced;
 }
 
 void Node::ReserveValues(std::size_t count)
@@ -477,9 +552,12 @@ void Reader::Reset()
     ++generation_;
     tree_.Clear();
     kept_.clear();
+    keptLarge_.clear();
     tree_.name = rootName_;
     tree_.fileBytes = 0;
     current_ = nullptr;
+    appending_ = nullptr;
+    valueOrder_ = FileValueOrder();
     lastHeader_.clear();
     lastParent_ = nullptr;
     skipValues_ = false;
@@ -517,7 +595,17 @@ bool Reader::Fail(std::string message)
 bool Reader::Feed(std::string kept)
 {
     kept_.push_back(std::move(kept));
-    const std::string_view bytes = kept_.back();
+    return FeedKept(kept_.back());
+}
+
+bool Reader::Feed(PosixFile::LargeBuffer kept)
+{
+    keptLarge_.push_back(std::move(kept));
+    return FeedKept(std::string_view(keptLarge_.back().Data(), keptLarge_.back().Size()));
+}
+
+bool Reader::FeedKept(std::string_view bytes)
+{
     std::size_t position = 0;
     while (position < bytes.size()) {
         const void* found = std::memchr(bytes.data() + position, '\n', bytes.size() - position);
@@ -526,12 +614,24 @@ bool Reader::Feed(std::string kept)
         const std::size_t end =
             static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
         ++line_;
-        if (!ReadLine(bytes.substr(position, end - position), readEnd_ + position))
+        if (!ReadLine(bytes.substr(position, end - position), readEnd_ + position)) {
+            OrderAppendedValues();
             return false;
+        }
         position = end + 1;
     }
     readEnd_ += position;
+    OrderAppendedValues();
     return true;
+}
+
+void Reader::OrderAppendedValues()
+{
+    if (!appending_)
+        return;
+    const std::uint64_t replaced = appending_->OrderAppendedValues(valueOrder_);
+    liveBytes_ -= std::min(liveBytes_, replaced);
+    appending_ = nullptr;
 }
 
 bool Reader::ReadLine(std::string_view line, std::uint64_t offset)
@@ -588,6 +688,7 @@ bool Reader::ReadLogicalLine(std::string_view line)
 
 bool Reader::ReadHeader(std::string_view inside)
 {
+    OrderAppendedValues();
     // Appended records name their key each time, mostly the key of the record before.
     if (current_ && inside == lastHeader_) {
         skipValues_ = false;
@@ -665,8 +766,10 @@ bool Reader::ReadHeader(std::string_view inside)
     }
     current_ = node;
     // Keys of one file mostly hold as many values as the key before.
-    if (node->ValueCount() == 0)
+    if (node->ValueCount() == 0) {
         node->ReserveValues(lastValueCount_);
+        appending_ = node;
+    }
     skipValues_ = false;
     lastHeader_.assign(inside.data(), inside.size());
     return true;
@@ -692,13 +795,10 @@ bool Reader::ReadValue(std::string_view line)
     // decoded ones are written over their spelling there.
     const std::size_t lineBytes = line.size() + 2;
     std::string_view name;
-    std::string nameBytes;
-    bool nameOwned = false;
     std::string error;
-    const std::string_view nameSpelling = line;
     if (line.front() == '@') {
         line.remove_prefix(1);
-    } else if (!ReadQuoted(line, name, nameBytes, nameOwned, error)) {
+    } else if (!ReadQuoted(line, name, error)) {
         return Fail(error);
     }
     line = TrimLeft(line);
@@ -711,12 +811,11 @@ bool Reader::ReadValue(std::string_view line)
     std::uint32_t type = 0;
     std::string data;
     std::string_view text;
-    bool textOwned = true;
     bool quoted = false;
     if (line == "-") {
         remove = true;
     } else if (!line.empty() && line.front() == '"') {
-        if (!ReadQuoted(line, text, data, textOwned, error))
+        if (!ReadQuoted(line, text, error))
             return Fail(error);
         if (!TrimLeft(line).empty())
             return Fail("text after a quoted value");
@@ -765,6 +864,7 @@ bool Reader::ReadValue(std::string_view line)
     if (!current_)
         return Fail("value before any key header");
     if (remove) {
+        OrderAppendedValues();
         const Value* value = current_->PastLastValue(name) ? nullptr : current_->FindValue(name);
         if (value) {
             liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
@@ -772,19 +872,19 @@ bool Reader::ReadValue(std::string_view line)
         }
         return true;
     }
-    bool added = false;
-    if (nameOwned)
-        name =
-            OverSpelling(nameSpelling.substr(0, nameSpelling.size() - dataSpelling.size()), name);
-    Value* value = &current_->FindOrAddValue(name, added);
-    if (!added)
-        liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
+    Value* value = nullptr;
+    if (appending_ && appending_->CanAppendValue()) {
+        value = &appending_->AppendValue(name);
+    } else {
+        OrderAppendedValues();
+        bool added = false;
+        value = &current_->FindOrAddValue(name, added);
+        if (!added)
+            liveBytes_ -= std::min<std::uint64_t>(liveBytes_, value->fileBytes);
+    }
     value->type = type;
     value->terminated = quoted;
-    if (quoted)
-        value->text = textOwned ? OverSpelling(dataSpelling, text) : text;
-    else
-        value->text = OverSpelling(dataSpelling, data);
+    value->text = quoted ? text : OverSpelling(dataSpelling, data);
     value->fileBytes = static_cast<std::uint32_t>(std::min<std::size_t>(lineBytes, 0x7FFFFFFF));
     liveBytes_ += lineBytes;
     return true;

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "PosixFile.h"
+
 namespace RegistryFile
 {
 
@@ -47,7 +49,9 @@ struct Value {
     std::size_t Size() const { return text.size() + (terminated ? 1 : 0); }
     std::string Data() const
     {
-        std::string data(text);
+        std::string data;
+        data.reserve(Size());
+        data += text;
         if (terminated)
             data.push_back('\0');
         return data;
@@ -94,6 +98,15 @@ struct ValueByName {
     }
 };
 
+// Where the values of a key read in the order of its file went in name order, by their place in
+// the file: the keys of one file mostly list the same names in the same order, and then need
+// no comparing.
+struct FileValueOrder {
+    std::vector<std::string> names;   // as the file lists them
+    std::vector<std::uint8_t> places; // where each of them goes in name order
+    std::vector<Value> scratch;
+};
+
 // A key: its subkeys and values in name order. Adding, finding and removing cost log n in the
 // number of them, whatever order they come in; enumeration by position is linear overall.
 // Nothing here recurses over the depth of the tree, which a file decides. The values of a key
@@ -132,6 +145,19 @@ struct Node {
     // value's name must live as long as the tree (in the bytes the reader keeps).
     Value& FindOrAddValue(std::string_view valueName, bool& added);
     bool RemoveValue(std::string_view valueName);
+    // For a reader that adds the values of a key in the order of its file: AppendValue adds one
+    // after the others without comparing names, while CanAppendValue. Until OrderAppendedValues
+    // the values are out of order and may repeat a name, and nothing else may be asked of them.
+    bool CanAppendValue() const { return many_.empty() && few_.size() < FewValues; }
+    Value& AppendValue(std::string_view valueName)
+    {
+        valueOrder_.clear();
+        return few_.emplace_back(valueName);
+    }
+    // Puts the values in name order. Of values of the same name, the first keeps its name and
+    // the last gives the rest, as when each is set in turn. Answers the file bytes of the values
+    // the later ones replaced.
+    std::uint64_t OrderAppendedValues(FileValueOrder& order);
     // Room for this many values, where they lie side by side.
     void ReserveValues(std::size_t count);
     std::uint64_t SubtreeBytes() const;
@@ -191,6 +217,7 @@ public:
     // False on a syntax error, described by ErrorLine() and Error(). The reader keeps the bytes:
     // the tree's values look into them.
     bool Feed(std::string bytes);
+    bool Feed(PosixFile::LargeBuffer bytes);
 
     Node& Tree() { return tree_; }
     const Node& Tree() const { return tree_; }
@@ -215,6 +242,7 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
+    bool FeedKept(std::string_view bytes);
     bool ReadLine(std::string_view line, std::uint64_t offset);
     bool ReadLogicalLine(std::string_view line);
     bool ReadHeader(std::string_view inside);
@@ -225,8 +253,14 @@ private:
     std::string shortName_;
     // The bytes read since the tree was last built afresh, where its values' views point.
     std::deque<std::string> kept_;
+    std::deque<PosixFile::LargeBuffer> keptLarge_;
     Node tree_;
-    Node* current_ = nullptr;        // key the following values go to
+    void OrderAppendedValues();
+
+    Node* current_ = nullptr; // key the following values go to
+    // current_, while its values are added in file order (it had none at its header).
+    Node* appending_ = nullptr;
+    FileValueOrder valueOrder_;
     std::string lastHeader_;         // the header that chose current_
     std::size_t lastValueCount_ = 0; // values of the key before current_
     // The parent of the last key named in a header, while no key has been freed since.

@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace PosixFile
@@ -51,22 +53,107 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes)
     return true;
 }
 
-bool ReadRange(int fd, std::uint64_t from, std::uint64_t to, std::string& bytes)
+namespace
 {
-    bytes.resize(to > from ? static_cast<std::size_t>(to - from) : 0);
+
+constexpr std::size_t HugePage = std::size_t(2) << 20;
+
+// Reads into `data` until `size` bytes are there or the file ends; the bytes read, or -1.
+ssize_t ReadAllAt(int fd, std::uint64_t offset, char* data, std::size_t size)
+{
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    while (done < size) {
         const ssize_t got =
-            ::pread(fd, &bytes[done], bytes.size() - done, static_cast<off_t>(from + done));
+            ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return false;
+            return -1;
         if (got == 0)
             break; // shrank meanwhile: what is there
         done += static_cast<std::size_t>(got);
     }
-    bytes.resize(done);
+    return static_cast<ssize_t>(done);
+}
+
+} // namespace
+
+bool ReadRange(int fd, std::uint64_t from, std::uint64_t to, std::string& bytes)
+{
+    bytes.resize(to > from ? static_cast<std::size_t>(to - from) : 0);
+    const ssize_t got = ReadAllAt(fd, from, bytes.data(), bytes.size());
+    if (got < 0)
+        return false;
+    bytes.resize(static_cast<std::size_t>(got));
+    return true;
+}
+
+bool LargeBuffer::Worthwhile(std::size_t size)
+{
+    return size >= HugePage;
+}
+
+LargeBuffer::LargeBuffer(std::size_t size)
+{
+    // Whole huge pages, starting at one: a mapping one huge page larger is cut to fit.
+    const std::size_t rounded = (size + HugePage - 1) / HugePage * HugePage;
+    if (rounded < size || rounded + HugePage < rounded)
+        return;
+    void* const mapping = ::mmap(nullptr, rounded + HugePage, PROT_READ | PROT_WRITE,
+                                 MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED)
+        return;
+    const auto address = reinterpret_cast<std::uintptr_t>(mapping);
+    const std::uintptr_t aligned = (address + HugePage - 1) / HugePage * HugePage;
+    if (aligned > address)
+        ::munmap(mapping, aligned - address);
+    if (const std::size_t tail = HugePage - (aligned - address))
+        ::munmap(reinterpret_cast<void*>(aligned + rounded), tail);
+    start_ = reinterpret_cast<char*>(aligned);
+    mapped_ = rounded;
+    size_ = size;
+    // Without huge pages (not offered, or not now) the buffer works all the same.
+    ::madvise(start_, mapped_, MADV_HUGEPAGE);
+}
+
+LargeBuffer::~LargeBuffer()
+{
+    Release();
+}
+
+LargeBuffer::LargeBuffer(LargeBuffer&& other) noexcept
+    : start_(std::exchange(other.start_, nullptr)), mapped_(std::exchange(other.mapped_, 0)),
+      size_(std::exchange(other.size_, 0))
+{
+}
+
+LargeBuffer& LargeBuffer::operator=(LargeBuffer&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        start_ = std::exchange(other.start_, nullptr);
+        mapped_ = std::exchange(other.mapped_, 0);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+void LargeBuffer::Release()
+{
+    if (start_)
+        ::munmap(start_, mapped_);
+    start_ = nullptr;
+    mapped_ = 0;
+    size_ = 0;
+}
+
+bool ReadRange(int fd, std::uint64_t from, std::uint64_t to, LargeBuffer& bytes)
+{
+    const ssize_t got = ReadAllAt(fd, from, bytes.Data(),
+                                  std::min<std::uint64_t>(bytes.Size(), to > from ? to - from : 0));
+    if (got < 0)
+        return false;
+    bytes.Shorten(static_cast<std::size_t>(got));
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #ifndef _WIN32
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,6 +60,43 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes);
 
 // Reads the bytes from offset `from` up to `to`: fewer when the file has become shorter.
 bool ReadRange(int fd, std::uint64_t from, std::uint64_t to, std::string& bytes);
+
+// Memory for reading a large file whole, in huge pages where the system grants them: in pages of
+// the usual size every one of them costs a fault of its own when first written, which made up
+// much of the time to read a large registry file. Anonymous memory: what the file does later
+// cannot touch it.
+class LargeBuffer
+{
+public:
+    // Whether `size` bytes are worth a buffer of their own (at least one huge page).
+    static bool Worthwhile(std::size_t size);
+
+    LargeBuffer() = default;
+    // Room for `size` bytes; not Valid() when the memory cannot be had.
+    explicit LargeBuffer(std::size_t size);
+    ~LargeBuffer();
+    LargeBuffer(LargeBuffer&& other) noexcept;
+    LargeBuffer& operator=(LargeBuffer&& other) noexcept;
+    LargeBuffer(const LargeBuffer&) = delete;
+    LargeBuffer& operator=(const LargeBuffer&) = delete;
+
+    bool Valid() const { return start_ != nullptr; }
+    char* Data() const { return start_; }
+    std::size_t Size() const { return size_; }
+    // Fewer bytes than asked for were filled.
+    void Shorten(std::size_t size) { size_ = std::min(size, size_); }
+
+private:
+    void Release();
+
+    char* start_ = nullptr;
+    std::size_t mapped_ = 0;
+    std::size_t size_ = 0;
+};
+
+// Reads the bytes from offset `from` up to `to` into a buffer of that size, which it shortens
+// when the file has become shorter.
+bool ReadRange(int fd, std::uint64_t from, std::uint64_t to, LargeBuffer& bytes);
 
 // Flushes a folder's entries to the disk, after a file was renamed into it.
 void SyncFolder(const std::string& folder);

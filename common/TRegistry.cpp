@@ -68,6 +68,7 @@ std::vector<std::string> SubkeyNames(RegistryStore& store, const RegistryKey& ke
         complete = false;
         return names;
     }
+    names.reserve(info.SubKeys);
     for (std::uint32_t index = 0; index < info.SubKeys; ++index) {
         std::string name;
         if (store.EnumKey(key, index, name) == StoreStatus::Ok)

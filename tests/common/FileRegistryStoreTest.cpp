@@ -306,6 +306,53 @@ TEST_F(FileRegistry, TwoProcessesWritingAtOnceLoseNothing)
             EXPECT_EQ(registry.ReadText(prefix + std::to_string(n)), "value " + std::to_string(n));
 }
 
+// A store of several megabytes is read into memory of its own: every value is there, changes
+// another process appends afterwards are seen, and a damaged line still makes the root unusable.
+TEST_F(FileRegistry, LargeStoreReadsWholeFollowsAppendsAndStillFindsDamage)
+{
+    constexpr int Keys = 30000;
+    std::string file = "REGEDIT4\r\n\r\n";
+    for (int n = 0; n < Keys; ++n)
+        file += "[HKEY_CURRENT_USER\\Big\\K" + std::to_string(n) + "]\r\n\"Path\"=\"C:\\\\db\\\\" +
+                std::to_string(n) + ".mdb\"\r\n\"Flag\"=dword:0000002a\r\n\r\n";
+    ASSERT_GT(file.size(), 2u << 20);
+    WriteBytes(environment.UserRegistryFile(), file);
+
+    FileRegistryStore reader(environment.UserRegistryFile(), environment.MachineRegistryFile());
+    std::unique_ptr<RegistryKey> big;
+    ASSERT_EQ(reader.OpenKey(RegistryRoot::CurrentUser, nullptr, "Big", KeyAccess::Read, big),
+              StoreStatus::Ok);
+    RegistryKeyInfo info;
+    ASSERT_EQ(reader.QueryInfo(*big, info), StoreStatus::Ok);
+    EXPECT_EQ(info.SubKeys, static_cast<std::uint32_t>(Keys));
+    EXPECT_EQ(Stored("Big\\K0", "Path"), Typed(1, std::string("C:\\db\\0.mdb\0", 12)));
+    EXPECT_EQ(Stored("Big\\K29999", "Flag"), Typed(4, std::string("\x2a\0\0\0", 4)));
+
+    std::unique_ptr<RegistryKey> last;
+    ASSERT_EQ(
+        reader.OpenKey(RegistryRoot::CurrentUser, nullptr, "Big\\K29999", KeyAccess::Read, last),
+        StoreStatus::Ok);
+    {
+        FileRegistryStore other(environment.UserRegistryFile(), environment.MachineRegistryFile());
+        std::unique_ptr<RegistryKey> key;
+        ASSERT_EQ(other.OpenKey(RegistryRoot::CurrentUser, nullptr, "Big\\K29999",
+                                KeyAccess::ReadWrite, key),
+                  StoreStatus::Ok);
+        ASSERT_EQ(other.SetValue(*key, "Path", 1, std::string("D:\\moved.mdb\0", 13)),
+                  StoreStatus::Ok);
+    }
+    std::uint32_t type = 0;
+    std::string data;
+    ASSERT_EQ(reader.QueryValue(*last, "Path", type, data), StoreStatus::Ok);
+    EXPECT_EQ(data, std::string("D:\\moved.mdb\0", 13));
+
+    WriteBytes(environment.UserRegistryFile(), file + "no value here\r\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Stored("Big\\K0", "Path").second, "(missing)");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("line " + std::to_string(3 + 4 * Keys)), std::string::npos) << said;
+}
+
 TEST_F(FileRegistry, ProcessKilledWhileWritingLeavesEveryFinishedWrite)
 {
     int pipeEnds[2];
@@ -775,6 +822,139 @@ TEST(FileRegistryTree, ValuesStayInNameOrderWhateverTheirNumberAndOrder)
             ASSERT_EQ(key->FindValue(otherCase), &value);
         }
     }
+}
+
+// A file read in one go puts the values of each new key in order only at the key's end; it must
+// come to the same tree, and the same estimate of live bytes, as the same lines read one record
+// at a time. Keys repeat the names of the key before (in the same or another order, spelling or
+// number), repeat a name within a key, delete values and hold more than fit side by side.
+TEST(FileRegistryTree, KeysReadInOneGoEqualTheSameLinesReadOneAtATime)
+{
+    std::mt19937 random(11);
+    const auto pick = [&random](std::size_t count) { return random() % count; };
+    std::string whole = "REGEDIT4\r\n\r\n";
+    std::vector<std::string> records;
+    std::vector<std::string> names;
+    for (int key = 0; key < 300; ++key) {
+        const std::string header =
+            "[HKEY_CURRENT_USER\\K\\A" + std::to_string(pick(key % 7 ? 1000 : 20)) + "]\r\n";
+        if (pick(3) != 0) {
+            // Half of the keys name each value once.
+            std::vector<std::size_t> numbers(45);
+            std::iota(numbers.begin(), numbers.end(), 0);
+            std::shuffle(numbers.begin(), numbers.end(), random);
+            const bool once = pick(2);
+            names.clear();
+            const std::size_t count = pick(5) == 0 ? 33 + pick(10) : pick(20);
+            for (std::size_t n = 0; n < count; ++n)
+                names.push_back((pick(2) ? "V" : "v") +
+                                std::to_string(numbers[once ? n : pick(45)]) +
+                                (pick(8) ? "" : "\\\"q"));
+        } else if (!names.empty() && pick(2)) {
+            std::swap(names[pick(names.size())], names[pick(names.size())]);
+        }
+        whole += header;
+        records.push_back(header + "\r\n");
+        for (const std::string& name : names) {
+            std::string line = "\"" + name + "\"=";
+            switch (pick(6)) {
+            case 0:
+                line += "-";
+                break;
+            case 1:
+                line += "dword:" + std::to_string(10000 + pick(90000));
+                break;
+            case 2:
+                line += "hex:01," + std::to_string(10 + pick(90));
+                break;
+            default:
+                line += "\"t" + std::to_string(key) + (pick(2) ? "\\\\x" : "") + "\"";
+            }
+            whole += line + "\r\n";
+            records.push_back(header + line + "\r\n\r\n");
+        }
+        whole += "\r\n";
+    }
+    RegistryFile::Reader inOneGo("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(inOneGo.Feed(whole)) << inOneGo.Error();
+    RegistryFile::Reader byRecord("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(byRecord.Feed("REGEDIT4\r\n\r\n"));
+    for (const std::string& record : records)
+        ASSERT_TRUE(byRecord.Feed(record)) << byRecord.Error();
+
+    EXPECT_EQ(inOneGo.LiveBytes(), byRecord.LiveBytes());
+    const RegistryFile::Node* read = inOneGo.Tree().Child("K");
+    const RegistryFile::Node* expected = byRecord.Tree().Child("K");
+    ASSERT_NE(read, nullptr);
+    ASSERT_NE(expected, nullptr);
+    ASSERT_EQ(read->ChildCount(), expected->ChildCount());
+    for (std::size_t k = 0; k < expected->ChildCount(); ++k) {
+        const RegistryFile::Node& key = read->ChildAt(k);
+        const RegistryFile::Node& wanted = expected->ChildAt(k);
+        ASSERT_EQ(key.name, wanted.name);
+        ASSERT_EQ(key.ValueCount(), wanted.ValueCount()) << key.name;
+        for (std::size_t v = 0; v < wanted.ValueCount(); ++v) {
+            const RegistryFile::Value& value = key.ValueAt(v);
+            ASSERT_EQ(value.name, wanted.ValueAt(v).name) << key.name;
+            ASSERT_EQ(value.type, wanted.ValueAt(v).type) << key.name << " " << value.name;
+            ASSERT_EQ(value.Data(), wanted.ValueAt(v).Data()) << key.name << " " << value.name;
+            std::string otherCase(value.name);
+            otherCase[0] = otherCase[0] == 'V' ? 'v' : 'V';
+            ASSERT_EQ(key.FindValue(otherCase), &value) << key.name;
+        }
+    }
+}
+
+// Texts of every length, with every character that needs an escape at every place, come back
+// byte for byte from the lines the writer makes of them.
+TEST(FileRegistryTree, QuotedTextsReadBackWithTheirEscapesWhereverTheyStand)
+{
+    const std::string special("\"\\\r\n", 4);
+    std::string file = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n";
+    std::vector<std::pair<std::string, std::string>> written;
+    for (std::size_t length = 0; length <= 20; ++length)
+        for (std::size_t at = 0; at <= length; ++at)
+            for (const char c : special) {
+                std::string text(length, 'a');
+                if (at < length)
+                    text[at] = c;
+                std::string name = "n" + std::to_string(written.size()) + text.substr(0, at);
+                file += RegistryFile::ValueLine(name, 1, text + '\0') + "\r\n";
+                written.emplace_back(std::move(name), text + '\0');
+            }
+    RegistryFile::Reader reader("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(reader.Feed(file)) << reader.Error();
+    const RegistryFile::Node* key = reader.Tree().Child("K");
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->ValueCount(), written.size());
+    for (const auto& [name, data] : written) {
+        const RegistryFile::Value* value = key->FindValue(name);
+        ASSERT_NE(value, nullptr) << name;
+        EXPECT_EQ(value->name, name);
+        EXPECT_EQ(value->Data(), data) << name;
+    }
+}
+
+TEST(FileRegistryTree, SubkeysListInNameOrderHoweverTheyWereAdded)
+{
+    RegistryFile::Node key;
+    key.AddChild("Beta");
+    key.AddChild("Gamma ray");
+    ASSERT_EQ(key.ChildCount(), 2u);
+    EXPECT_EQ(key.ChildAt(1).name, "Gamma ray");
+    EXPECT_EQ(key.LongestChildName(), 9u);
+    key.AddChild("alpha");
+    key.AddChild("zeta");
+    std::vector<std::string> listed;
+    for (std::size_t i = 0; i < key.ChildCount(); ++i)
+        listed.push_back(key.ChildAt(i).name);
+    EXPECT_EQ(listed, (std::vector<std::string>{"alpha", "Beta", "Gamma ray", "zeta"}));
+    EXPECT_EQ(key.Child("GAMMA RAY"), &key.ChildAt(2));
+
+    for (const char* name : {"alpha", "Beta", "Gamma ray", "zeta"})
+        key.RemoveChild(name);
+    EXPECT_EQ(key.ChildCount(), 0u);
+    EXPECT_EQ(key.LongestChildName(), 0u);
 }
 
 TEST_F(FileRegistry, StorePathThatIsNoRegularFileIsRefusedAtOnce)
