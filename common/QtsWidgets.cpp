@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 namespace
 {
@@ -33,21 +34,29 @@ public:
     }
 
 private:
+    // Everything a plain-text label's height at a width depends on, besides the width.
     struct Key {
         int width = -1;
         QString text;
         QFont font;
+        int dpiX = 0;
+        int dpiY = 0;
         int margin = 0;
         int indent = 0;
+        int frameWidth = 0;
         Qt::Alignment alignment;
         bool wordWrap = false;
+        Qt::TextFormat format = Qt::AutoText;
+        const QWidget* buddy = nullptr;
         QMargins contents;
-        bool operator==(const Key& other) const
+        QSize minimum;
+        QSize maximum;
+        auto Tied() const
         {
-            return width == other.width && margin == other.margin && indent == other.indent &&
-                   alignment == other.alignment && wordWrap == other.wordWrap &&
-                   contents == other.contents && text == other.text && font == other.font;
+            return std::tie(width, text, font, dpiX, dpiY, margin, indent, frameWidth, alignment,
+                            wordWrap, format, buddy, contents, minimum, maximum);
         }
+        bool operator==(const Key& other) const { return Tied() == other.Tied(); }
     };
     struct Measured {
         Key key;
@@ -56,8 +65,21 @@ private:
 
     Key KeyFor(int width) const
     {
-        return {width,    text(),      font(),     margin(),
-                indent(), alignment(), wordWrap(), contentsMargins()};
+        return {width,
+                text(),
+                font(),
+                logicalDpiX(),
+                logicalDpiY(),
+                margin(),
+                indent(),
+                frameWidth(),
+                alignment(),
+                wordWrap(),
+                textFormat(),
+                buddy(),
+                contentsMargins(),
+                minimumSize(),
+                maximumSize()};
     }
 
     mutable std::array<Measured, 4> measured_;

@@ -20,6 +20,8 @@ int PlainHeight(const QLabel& like, int width)
     plain.setMargin(like.margin());
     plain.setIndent(like.indent());
     plain.setContentsMargins(like.contentsMargins());
+    plain.setMinimumSize(like.minimumSize());
+    plain.setBuddy(like.buddy());
     return plain.heightForWidth(width);
 }
 
@@ -50,6 +52,8 @@ TEST(WrappingLabel, MeasuresAsAPlainLabelAfterEachChange)
     label->setMargin(7);
     label->setIndent(9);
     label->setContentsMargins(3, 4, 5, 6);
+    ExpectPlainHeights(*label);
+    label->setMinimumWidth(200);
     ExpectPlainHeights(*label);
     label->setWordWrap(false);
     ExpectPlainHeights(*label);
