@@ -1001,7 +1001,9 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
         for (const auto& name : names) {
             Node* child = node ? node->Child(name) : nullptr;
             missing = missing || !child;
-            joined += (joined.empty() ? "" : "\\") + (child ? child->name : name);
+            if (!joined.empty())
+                joined.push_back('\\');
+            joined += child ? child->name : std::string_view(name);
             node = child;
         }
         if (missing)

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
+#include <stdexcept>
 
 #include "AsciiCase.h"
 #include "RegistryNames.h"
@@ -247,7 +249,7 @@ void AppendTree(std::string& out, const Node& root, const std::string& rootName)
             levels.pop_back();
             continue;
         }
-        const Node& child = **level.next++;
+        const Node& child = *level.next++;
         header.resize(level.headerLength);
         header += '\\';
         header += child.name;
@@ -283,74 +285,87 @@ Node::~Node()
 
 void Node::Clear()
 {
-    // Subtrees are taken apart into one list and freed a node at a time: freeing a tree however
-    // deep never nests calls.
-    std::vector<std::unique_ptr<Node>> doomed;
-    const auto takeApart = [&doomed](Node& node) {
-        // Taken out of the set as a whole: one at a time would rebalance it at every step. The
-        // set holds its elements as constants for the sake of their order, which no longer
-        // matters once they all go.
-        for (const std::unique_ptr<Node>& child : node.children_)
-            doomed.push_back(std::move(const_cast<std::unique_ptr<Node>&>(child)));
-        node.children_.clear();
-        node.few_.clear();
-        node.many_.clear();
-        node.childOrder_.clear();
-        node.valueOrder_.clear();
-        node.longestChildName_ = 0;
-    };
-    takeApart(*this);
+    // Subtrees are taken apart into one list and freed a key at a time: freeing a tree however
+    // deep never nests calls. A key freed with its parent's set has no subkeys left by then.
+    std::vector<std::unique_ptr<Extra>> doomed;
+    if (extra_)
+        doomed.push_back(std::move(extra_));
+    few_.clear();
     while (!doomed.empty()) {
-        std::unique_ptr<Node> node = std::move(doomed.back());
+        const std::unique_ptr<Extra> extra = std::move(doomed.back());
         doomed.pop_back();
-        takeApart(*node);
+        // The set holds its keys as constants for the sake of their order, which no longer
+        // matters once they all go.
+        for (const Node& child : extra->children)
+            if (child.extra_)
+                doomed.push_back(std::move(const_cast<Node&>(child).extra_));
     }
+}
+
+Node::Extra& Node::Extended()
+{
+    if (!extra_)
+        extra_ = std::make_unique<Extra>();
+    return *extra_;
+}
+
+const Node::Children& Node::ChildList() const
+{
+    static const Children none;
+    return extra_ ? extra_->children : none;
 }
 
 Node* Node::Child(std::string_view childName) const
 {
-    // A listing opens the subkeys it enumerated, in their order: each is found next to the last.
-    if (childOrder_.size() == children_.size() && nextChild_ < childOrder_.size() &&
-        childOrder_[nextChild_]->name == childName)
-        return const_cast<Node*>(childOrder_[nextChild_++]);
-    const auto it = children_.find(childName);
-    if (it == children_.end())
+    if (!extra_)
         return nullptr;
-    if (!childOrder_.empty() && childOrder_.size() == children_.size() &&
-        childOrder_.front() == it->get())
-        nextChild_ = 1; // a listing that starts again from the top
-    return it->get();
+    Extra& extra = *extra_;
+    // A listing opens the subkeys it enumerated, in their order: each is found next to the last.
+    if (extra.childOrder.size() == extra.children.size() &&
+        extra.nextChild < extra.childOrder.size() &&
+        extra.childOrder[extra.nextChild]->name == childName)
+        return const_cast<Node*>(extra.childOrder[extra.nextChild++]);
+    const auto it = extra.children.find(childName);
+    if (it == extra.children.end())
+        return nullptr;
+    if (!extra.childOrder.empty() && extra.childOrder.size() == extra.children.size() &&
+        extra.childOrder.front() == &*it)
+        extra.nextChild = 1; // a listing that starts again from the top
+    // A set's elements are reached as constants; all but the name, which orders them, may change.
+    return const_cast<Node*>(&*it);
 }
 
 Node& Node::AddChild(std::string_view childName)
 {
-    auto node = std::make_unique<Node>();
-    node->name = std::string(childName);
-    Node& added = *node;
+    Extra& extra = Extended();
     // Compacted files list keys in order, so most additions go at the end. There the order by
     // position grows with them: a listing of a key just read need not walk its subkeys.
-    const bool ordered = childOrder_.size() == children_.size();
-    children_.insert(children_.end(), std::move(node));
-    if (ordered && children_.rbegin()->get() == &added) {
-        childOrder_.push_back(&added);
-        longestChildName_ = std::max(longestChildName_, added.name.size());
+    const bool ordered = extra.childOrder.size() == extra.children.size();
+    const auto at = extra.children.emplace_hint(extra.children.end(), childName);
+    Node& added = const_cast<Node&>(*at);
+    if (ordered && std::next(at) == extra.children.end()) {
+        extra.childOrder.push_back(&added);
+        extra.longestChildName = std::max(extra.longestChildName, added.name.size());
     } else {
-        childOrder_.clear();
+        extra.childOrder.clear();
     }
     return added;
 }
 
 std::uint64_t Node::RemoveChild(std::string_view childName)
 {
-    const auto it = children_.find(childName);
-    if (it == children_.end())
+    if (!extra_)
         return 0;
-    const std::uint64_t bytes = (*it)->SubtreeBytes();
-    children_.erase(it);
-    childOrder_.clear();
+    Extra& extra = *extra_;
+    const auto it = extra.children.find(childName);
+    if (it == extra.children.end())
+        return 0;
+    const std::uint64_t bytes = it->SubtreeBytes();
+    extra.children.erase(it);
+    extra.childOrder.clear();
     // Without subkeys the order by position is complete as it is: it must say so.
-    if (children_.empty())
-        longestChildName_ = 0;
+    if (extra.children.empty())
+        extra.longestChildName = 0;
     return bytes;
 }
 
@@ -369,7 +384,7 @@ const Value* Node::FindValue(std::string_view valueName) const
 
 Value* Node::FindValue(std::string_view valueName)
 {
-    if (many_.empty()) {
+    if (!extra_ || extra_->many.empty()) {
         // Names are mostly asked for as they were written: looking for the same bytes reads the
         // values, which lie together, and only names of the same length.
         for (Value& value : few_)
@@ -378,17 +393,17 @@ Value* Node::FindValue(std::string_view valueName)
         const auto at = FewLowerBound(valueName);
         return at != few_.end() && CompareNames(at->name, valueName) == 0 ? &*at : nullptr;
     }
-    const auto it = many_.find(valueName);
+    Values& many = extra_->many;
+    const auto it = many.find(valueName);
     // A set's elements are reached as constants; all but the name, which orders them, may change.
-    return it != many_.end() ? const_cast<Value*>(&*it) : nullptr;
+    return it != many.end() ? const_cast<Value*>(&*it) : nullptr;
 }
 
 Value& Node::FindOrAddValue(std::string_view valueName, bool& added)
 {
     const bool past = PastLastValue(valueName);
     added = true;
-    valueOrder_.clear();
-    if (many_.empty() && few_.size() < FewValues) {
+    if ((!extra_ || extra_->many.empty()) && few_.size() < FewValues) {
         if (past)
             return few_.emplace_back(valueName);
         const auto at = FewLowerBound(valueName);
@@ -398,28 +413,30 @@ Value& Node::FindOrAddValue(std::string_view valueName, bool& added)
         }
         return *few_.emplace(at, valueName);
     }
+    Extra& extra = Extended();
+    extra.valueOrder.clear();
+    Values& many = extra.many;
     if (!few_.empty()) {
         // One value too many to lie side by side: from now on the key keeps a tree.
         for (Value& value : few_)
-            many_.emplace_hint(many_.end(), std::move(value));
+            many.emplace_hint(many.end(), std::move(value));
         few_.clear();
         few_.shrink_to_fit();
     }
-    auto at = many_.end();
+    auto at = many.end();
     if (!past) {
-        at = many_.lower_bound(valueName);
-        if (at != many_.end() && CompareNames(at->name, valueName) == 0) {
+        at = many.lower_bound(valueName);
+        if (at != many.end() && CompareNames(at->name, valueName) == 0) {
             added = false;
             return const_cast<Value&>(*at);
         }
     }
-    at = many_.emplace_hint(at, valueName);
+    at = many.emplace_hint(at, valueName);
     return const_cast<Value&>(*at);
 }
 
 std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
 {
-    valueOrder_.clear();
     const std::size_t count = few_.size();
     if (count < 2)
         return 0;
@@ -469,24 +486,25 @@ std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
 
 void Node::ReserveValues(std::size_t count)
 {
-    if (many_.empty() && count <= FewValues)
+    if ((!extra_ || extra_->many.empty()) && count <= FewValues)
         few_.reserve(count);
 }
 
 bool Node::RemoveValue(std::string_view valueName)
 {
-    if (many_.empty()) {
+    if (!extra_ || extra_->many.empty()) {
         const auto at = FewLowerBound(valueName);
         if (at == few_.end() || CompareNames(at->name, valueName) != 0)
             return false;
         few_.erase(at);
-    } else {
-        const auto it = many_.find(valueName);
-        if (it == many_.end())
-            return false;
-        many_.erase(it);
+        return true;
     }
-    valueOrder_.clear();
+    Values& many = extra_->many;
+    const auto it = many.find(valueName);
+    if (it == many.end())
+        return false;
+    many.erase(it);
+    extra_->valueOrder.clear();
     return true;
 }
 
@@ -499,46 +517,55 @@ std::uint64_t Node::SubtreeBytes() const
         pending.pop_back();
         bytes += node->fileBytes;
         node->EachValue([&bytes](const Value& value) { bytes += value.fileBytes; });
-        for (const auto& child : node->children_)
-            pending.push_back(child.get());
+        for (const Node& child : node->ChildList())
+            pending.push_back(&child);
     }
     return bytes;
 }
 
 void Node::OrderChildren() const
 {
-    if (childOrder_.size() == children_.size())
+    if (!extra_)
         return;
-    nextChild_ = 0;
-    longestChildName_ = 0;
-    childOrder_.clear();
-    childOrder_.reserve(children_.size());
-    for (const auto& child : children_) {
-        childOrder_.push_back(child.get());
-        longestChildName_ = std::max(longestChildName_, child->name.size());
+    Extra& extra = *extra_;
+    if (extra.childOrder.size() == extra.children.size())
+        return;
+    extra.nextChild = 0;
+    extra.longestChildName = 0;
+    extra.childOrder.clear();
+    extra.childOrder.reserve(extra.children.size());
+    for (const Node& child : extra.children) {
+        extra.childOrder.push_back(&child);
+        extra.longestChildName = std::max(extra.longestChildName, child.name.size());
     }
 }
 
 const Node& Node::ChildAt(std::size_t index) const
 {
     OrderChildren();
-    return *childOrder_.at(index);
+    if (!extra_)
+        throw std::out_of_range("no subkey at that position");
+    return *extra_->childOrder.at(index);
 }
 
 std::size_t Node::LongestChildName() const
 {
     OrderChildren();
-    return longestChildName_;
+    return extra_ ? extra_->longestChildName : 0;
 }
 
 const Value& Node::ValueAt(std::size_t index) const
 {
-    if (valueOrder_.size() != ValueCount()) {
-        valueOrder_.clear();
-        valueOrder_.reserve(ValueCount());
-        EachValue([this](const Value& value) { valueOrder_.push_back(&value); });
+    if (!extra_ || extra_->many.empty())
+        return few_.at(index);
+    std::vector<const Value*>& order = extra_->valueOrder;
+    if (order.size() != extra_->many.size()) {
+        order.clear();
+        order.reserve(extra_->many.size());
+        for (const Value& value : extra_->many)
+            order.push_back(&value);
     }
-    return *valueOrder_.at(index);
+    return *order.at(index);
 }
 
 Reader::Reader(std::string rootName, std::string shortName)

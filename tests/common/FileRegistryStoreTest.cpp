@@ -935,6 +935,44 @@ TEST(FileRegistryTree, QuotedTextsReadBackWithTheirEscapesWhereverTheyStand)
     }
 }
 
+// A key that has subkeys and more values than lie side by side keeps both, and each shrinks
+// back on its own.
+TEST(FileRegistryTree, KeyWithSubkeysAndManyValuesKeepsEachApart)
+{
+    std::string file = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K\\B]\r\n\"In B\"=\"b\"\r\n\r\n"
+                       "[HKEY_CURRENT_USER\\K]\r\n";
+    for (int n = 39; n >= 0; --n)
+        file +=
+            "\"v" + std::to_string(100 + n) + "\"=dword:0000000" + std::to_string(n % 10) + "\r\n";
+    file += "\r\n[HKEY_CURRENT_USER\\K\\a]\r\n\r\n";
+    RegistryFile::Reader reader("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(reader.Feed(file)) << reader.Error();
+    const RegistryFile::Node* key = reader.Tree().Child("k");
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->ValueCount(), 40u);
+    EXPECT_EQ(key->ValueAt(0).name, "v100");
+    EXPECT_EQ(key->ValueAt(39).name, "v139");
+    ASSERT_EQ(key->ChildCount(), 2u);
+    EXPECT_EQ(key->ChildAt(0).name, "a");
+    EXPECT_EQ(key->ChildAt(1).name, "B");
+    EXPECT_EQ(key->LongestChildName(), 1u);
+
+    std::string removals = "[HKEY_CURRENT_USER\\K]\r\n";
+    for (int n = 0; n < 38; ++n)
+        removals += "\"V" + std::to_string(100 + n) + "\"=-\r\n";
+    ASSERT_TRUE(reader.Feed(removals + "\r\n[-HKEY_CURRENT_USER\\K\\A]\r\n\r\n")) << reader.Error();
+    ASSERT_EQ(key->ValueCount(), 2u);
+    EXPECT_EQ(key->ValueAt(0).name, "v138");
+    EXPECT_EQ(key->FindValue("V139")->Data(), std::string("\x09\0\0\0", 4));
+    ASSERT_EQ(key->ChildCount(), 1u);
+    ASSERT_NE(key->Child("b"), nullptr);
+    EXPECT_EQ(key->Child("b")->FindValue("in b")->Data(), std::string("b\0", 2));
+    EXPECT_EQ(key->Child("a"), nullptr);
+    EXPECT_EQ(RegistryFile::WholeFile(reader.Tree(), "HKEY_CURRENT_USER"),
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"v138\"=dword:00000008\r\n"
+              "\"v139\"=dword:00000009\r\n\r\n[HKEY_CURRENT_USER\\K\\B]\r\n\"In B\"=\"b\"\r\n\r\n");
+}
+
 TEST(FileRegistryTree, SubkeysListInNameOrderHoweverTheyWereAdded)
 {
     RegistryFile::Node key;
@@ -947,7 +985,7 @@ TEST(FileRegistryTree, SubkeysListInNameOrderHoweverTheyWereAdded)
     key.AddChild("zeta");
     std::vector<std::string> listed;
     for (std::size_t i = 0; i < key.ChildCount(); ++i)
-        listed.push_back(key.ChildAt(i).name);
+        listed.emplace_back(key.ChildAt(i).name);
     EXPECT_EQ(listed, (std::vector<std::string>{"alpha", "Beta", "Gamma ray", "zeta"}));
     EXPECT_EQ(key.Child("GAMMA RAY"), &key.ChildAt(2));
 
