@@ -1084,6 +1084,10 @@ StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::strin
         return StoreStatus::Failed;
     if (!(fileKey->access & KeyAccess::SetValue))
         return StoreStatus::AccessDenied;
+    // A larger value would be a line that no reader takes: the file would be unusable.
+    if (name.size() > RegistryFile::MaximumValueSize ||
+        data.size() > RegistryFile::MaximumValueSize)
+        return StoreStatus::InvalidName;
     RootFile& file = Root(fileKey->root);
     const auto unchanged = [&]() {
         const Node* node = NodeOf(file, *fileKey);
@@ -1195,7 +1199,7 @@ StoreStatus FileRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t i
         return status;
     if (index >= node->ValueCount())
         return StoreStatus::NoMoreItems;
-    name = node->ValueAt(index).name;
+    name = node->ValueAt(index).Name();
     return StoreStatus::Ok;
 }
 
@@ -1212,7 +1216,7 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
     info.Values = static_cast<std::uint32_t>(node->ValueCount());
     node->EachValue([&info](const Value& value) {
         info.MaxValueNameLength =
-            std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value.name.size()));
+            std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value.Name().size()));
         info.MaxValueDataLength =
             std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value.Size()));
     });

@@ -224,7 +224,7 @@ void AppendKey(std::string& out, const Node& node, const std::string& header)
     out += header;
     out += "]\r\n";
     node.EachValue([&out](const Value& value) {
-        out += ValueLine(value.name, value.type, value.Data());
+        out += ValueLine(value.Name(), value.type, value.Data());
         out += "\r\n";
     });
     out += "\r\n";
@@ -373,7 +373,7 @@ std::vector<Value>::iterator Node::FewLowerBound(std::string_view valueName)
 {
     return std::lower_bound(few_.begin(), few_.end(), valueName,
                             [](const Value& value, std::string_view name) {
-                                return CompareNames(value.name, name) < 0;
+                                return CompareNames(value.Name(), name) < 0;
                             });
 }
 
@@ -388,10 +388,10 @@ Value* Node::FindValue(std::string_view valueName)
         // Names are mostly asked for as they were written: looking for the same bytes reads the
         // values, which lie together, and only names of the same length.
         for (Value& value : few_)
-            if (value.name.size() == valueName.size() && value.name == valueName)
+            if (value.Name().size() == valueName.size() && value.Name() == valueName)
                 return &value;
         const auto at = FewLowerBound(valueName);
-        return at != few_.end() && CompareNames(at->name, valueName) == 0 ? &*at : nullptr;
+        return at != few_.end() && CompareNames(at->Name(), valueName) == 0 ? &*at : nullptr;
     }
     Values& many = extra_->many;
     const auto it = many.find(valueName);
@@ -407,7 +407,7 @@ Value& Node::FindOrAddValue(std::string_view valueName, bool& added)
         if (past)
             return few_.emplace_back(valueName);
         const auto at = FewLowerBound(valueName);
-        if (CompareNames(at->name, valueName) == 0) {
+        if (CompareNames(at->Name(), valueName) == 0) {
             added = false;
             return *at;
         }
@@ -426,7 +426,7 @@ Value& Node::FindOrAddValue(std::string_view valueName, bool& added)
     auto at = many.end();
     if (!past) {
         at = many.lower_bound(valueName);
-        if (at != many.end() && CompareNames(at->name, valueName) == 0) {
+        if (at != many.end() && CompareNames(at->Name(), valueName) == 0) {
             added = false;
             return const_cast<Value&>(*at);
         }
@@ -442,7 +442,7 @@ std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
         return 0;
     bool known = order.names.size() == count;
     for (std::size_t i = 0; known && i < count; ++i)
-        known = order.names[i] == few_[i].name;
+        known = order.names[i] == few_[i].Name();
     order.scratch.assign(few_.begin(), few_.end());
     const std::vector<Value>& appended = order.scratch;
     if (known) {
@@ -456,7 +456,7 @@ std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
     for (std::size_t i = 0; i < count; ++i) {
         const auto at = std::upper_bound(
             sorted.begin(), sorted.begin() + i, i, [&appended](std::size_t a, std::uint8_t b) {
-                return CompareNames(appended[a].name, appended[b].name) < 0;
+                return CompareNames(appended[a].Name(), appended[b].Name()) < 0;
             });
         std::move_backward(at, sorted.begin() + i, sorted.begin() + i + 1);
         *at = static_cast<std::uint8_t>(i);
@@ -466,11 +466,11 @@ std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
     order.places.assign(count, 0);
     for (std::size_t k = 0; k < count; ++k) {
         const Value& value = appended[sorted[k]];
-        if (!few_.empty() && CompareNames(few_.back().name, value.name) == 0) {
+        if (!few_.empty() && CompareNames(few_.back().Name(), value.Name()) == 0) {
             replaced += few_.back().fileBytes;
-            const std::string_view firstName = few_.back().name;
+            const std::string_view firstName = few_.back().Name();
             few_.back() = value;
-            few_.back().name = firstName;
+            few_.back().SetName(firstName);
         } else {
             few_.push_back(value);
         }
@@ -480,7 +480,7 @@ std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
     order.names.clear();
     if (few_.size() == count)
         for (const Value& value : appended)
-            order.names.emplace_back(value.name);
+            order.names.emplace_back(value.Name());
     return replaced;
 }
 
@@ -494,7 +494,7 @@ bool Node::RemoveValue(std::string_view valueName)
 {
     if (!extra_ || extra_->many.empty()) {
         const auto at = FewLowerBound(valueName);
-        if (at == few_.end() || CompareNames(at->name, valueName) != 0)
+        if (at == few_.end() || CompareNames(at->Name(), valueName) != 0)
             return false;
         few_.erase(at);
         return true;
@@ -899,6 +899,9 @@ bool Reader::ReadValue(std::string_view line)
         }
         return true;
     }
+    const std::size_t size = quoted ? text.size() + 1 : data.size();
+    if (name.size() > MaximumValueSize || size > MaximumValueSize)
+        return Fail("value larger than 4 GiB");
     Value* value = nullptr;
     if (appending_ && appending_->CanAppendValue()) {
         value = &appending_->AppendValue(name);
@@ -911,7 +914,7 @@ bool Reader::ReadValue(std::string_view line)
     }
     value->type = type;
     value->terminated = quoted;
-    value->text = quoted ? text : OverSpelling(dataSpelling, data);
+    value->SetText(quoted ? text : OverSpelling(dataSpelling, data));
     value->fileBytes = static_cast<std::uint32_t>(std::min<std::size_t>(lineBytes, 0x7FFFFFFF));
     liveBytes_ += lineBytes;
     return true;

@@ -33,35 +33,62 @@ inline bool SameName(std::string_view a, std::string_view b)
 // The Windows registry's limit on the depth of a key below its root.
 constexpr std::size_t MaximumKeyDepth = 512;
 
+// The most bytes a value's name or data may have, as the registry's calls give their sizes in
+// 32 bits.
+constexpr std::size_t MaximumValueSize = 0xFFFFFFFF;
+
 // A value. Its name and data are views into the bytes the reader keeps: the file's spelling
 // where it holds them as they are (most names and texts), else the decoded bytes written over
-// their own spelling, which is never shorter.
+// their own spelling, which is never shorter. A store holds one for every value of every key,
+// so the sizes of the views take 32 bits each.
 struct Value {
     Value() : fileBytes(0), terminated(0) {}
-    explicit Value(std::string_view valueName) : name(valueName), fileBytes(0), terminated(0) {}
+    explicit Value(std::string_view valueName) : fileBytes(0), terminated(0) { SetName(valueName); }
 
-    std::string_view name; // as first created
-    std::string_view text; // the data, less the final NUL of a text read from quotes
+    // As first created.
+    std::string_view Name() const { return std::string_view(name_, nameSize_); }
+    // The data, less the final NUL of a text read from quotes.
+    std::string_view Text() const { return std::string_view(text_, textSize_); }
+    // Views of at most MaximumValueSize bytes.
+    void SetName(std::string_view name)
+    {
+        name_ = name.data();
+        nameSize_ = static_cast<std::uint32_t>(name.size());
+    }
+    void SetText(std::string_view text)
+    {
+        text_ = text.data();
+        textSize_ = static_cast<std::uint32_t>(text.size());
+    }
+
     std::uint32_t type = 0;
     std::uint32_t fileBytes : 31; // size of its line in the file, for the live-content estimate
-    std::uint32_t terminated : 1; // the data is `text` and one NUL
+    std::uint32_t terminated : 1; // the data is `Text()` and one NUL
 
-    std::size_t Size() const { return text.size() + (terminated ? 1 : 0); }
+    std::size_t Size() const { return std::size_t{textSize_} + (terminated ? 1 : 0); }
     std::string Data() const
     {
         std::string data;
         data.reserve(Size());
-        data += text;
+        data += Text();
         if (terminated)
             data.push_back('\0');
         return data;
     }
     bool HasData(std::string_view data) const
     {
+        const std::string_view text = Text();
         return data.size() == Size() && data.substr(0, text.size()) == text &&
                (!terminated || data.back() == '\0');
     }
+
+private:
+    const char* name_ = nullptr;
+    const char* text_ = nullptr;
+    std::uint32_t nameSize_ = 0;
+    std::uint32_t textSize_ = 0;
 };
+static_assert(sizeof(Value) <= 2 * sizeof(const char*) + 16, "a value grew");
 
 struct Node;
 
@@ -80,15 +107,15 @@ struct ValueByName {
     using is_transparent = void;
     bool operator()(const Value& a, const Value& b) const
     {
-        return CompareNames(a.name, b.name) < 0;
+        return CompareNames(a.Name(), b.Name()) < 0;
     }
     bool operator()(const Value& a, std::string_view b) const
     {
-        return CompareNames(a.name, b) < 0;
+        return CompareNames(a.Name(), b) < 0;
     }
     bool operator()(std::string_view a, const Value& b) const
     {
-        return CompareNames(a, b.name) < 0;
+        return CompareNames(a, b.Name()) < 0;
     }
 };
 
@@ -210,7 +237,7 @@ inline bool Node::PastLastValue(std::string_view valueName) const
     const Value* last = extra_ && !extra_->many.empty() ? &*extra_->many.rbegin()
                         : !few_.empty()                 ? &few_.back()
                                                         : nullptr;
-    return !last || CompareNames(last->name, valueName) < 0;
+    return !last || CompareNames(last->Name(), valueName) < 0;
 }
 
 template <typename Visit> void Node::EachValue(Visit&& visit) const

@@ -744,10 +744,10 @@ TEST(FileRegistryTree, ValueSetAgainInOtherFormsKeepsItsBytes)
     const RegistryFile::Value* plain = key->FindValue("plain");
     ASSERT_NE(quoted, nullptr);
     ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(quoted->name, "A\"b");
+    EXPECT_EQ(quoted->Name(), "A\"b");
     EXPECT_EQ(quoted->type, 3u);
     EXPECT_EQ(quoted->Data(), std::string("\x01\x00\x02", 3));
-    EXPECT_EQ(plain->name, "Plain");
+    EXPECT_EQ(plain->Name(), "Plain");
     EXPECT_EQ(plain->Data(), std::string("four\0", 5));
 }
 
@@ -814,7 +814,7 @@ TEST(FileRegistryTree, ValuesStayInNameOrderWhateverTheirNumberAndOrder)
         std::size_t index = 0;
         for (const auto& [lookup, spellingAndData] : expected) {
             const RegistryFile::Value& value = key->ValueAt(index++);
-            ASSERT_EQ(value.name, spellingAndData.first) << "round " << round;
+            ASSERT_EQ(value.Name(), spellingAndData.first) << "round " << round;
             ASSERT_EQ(value.Data(), spellingAndData.second + '\0') << "round " << round;
             ASSERT_EQ(key->FindValue(lookup), &value);
             std::string otherCase = lookup;
@@ -895,10 +895,10 @@ TEST(FileRegistryTree, KeysReadInOneGoEqualTheSameLinesReadOneAtATime)
         ASSERT_EQ(key.ValueCount(), wanted.ValueCount()) << key.name;
         for (std::size_t v = 0; v < wanted.ValueCount(); ++v) {
             const RegistryFile::Value& value = key.ValueAt(v);
-            ASSERT_EQ(value.name, wanted.ValueAt(v).name) << key.name;
-            ASSERT_EQ(value.type, wanted.ValueAt(v).type) << key.name << " " << value.name;
-            ASSERT_EQ(value.Data(), wanted.ValueAt(v).Data()) << key.name << " " << value.name;
-            std::string otherCase(value.name);
+            ASSERT_EQ(value.Name(), wanted.ValueAt(v).Name()) << key.name;
+            ASSERT_EQ(value.type, wanted.ValueAt(v).type) << key.name << " " << value.Name();
+            ASSERT_EQ(value.Data(), wanted.ValueAt(v).Data()) << key.name << " " << value.Name();
+            std::string otherCase(value.Name());
             otherCase[0] = otherCase[0] == 'V' ? 'v' : 'V';
             ASSERT_EQ(key.FindValue(otherCase), &value) << key.name;
         }
@@ -930,7 +930,7 @@ TEST(FileRegistryTree, QuotedTextsReadBackWithTheirEscapesWhereverTheyStand)
     for (const auto& [name, data] : written) {
         const RegistryFile::Value* value = key->FindValue(name);
         ASSERT_NE(value, nullptr) << name;
-        EXPECT_EQ(value->name, name);
+        EXPECT_EQ(value->Name(), name);
         EXPECT_EQ(value->Data(), data) << name;
     }
 }
@@ -950,8 +950,8 @@ TEST(FileRegistryTree, KeyWithSubkeysAndManyValuesKeepsEachApart)
     const RegistryFile::Node* key = reader.Tree().Child("k");
     ASSERT_NE(key, nullptr);
     ASSERT_EQ(key->ValueCount(), 40u);
-    EXPECT_EQ(key->ValueAt(0).name, "v100");
-    EXPECT_EQ(key->ValueAt(39).name, "v139");
+    EXPECT_EQ(key->ValueAt(0).Name(), "v100");
+    EXPECT_EQ(key->ValueAt(39).Name(), "v139");
     ASSERT_EQ(key->ChildCount(), 2u);
     EXPECT_EQ(key->ChildAt(0).name, "a");
     EXPECT_EQ(key->ChildAt(1).name, "B");
@@ -962,7 +962,7 @@ TEST(FileRegistryTree, KeyWithSubkeysAndManyValuesKeepsEachApart)
         removals += "\"V" + std::to_string(100 + n) + "\"=-\r\n";
     ASSERT_TRUE(reader.Feed(removals + "\r\n[-HKEY_CURRENT_USER\\K\\A]\r\n\r\n")) << reader.Error();
     ASSERT_EQ(key->ValueCount(), 2u);
-    EXPECT_EQ(key->ValueAt(0).name, "v138");
+    EXPECT_EQ(key->ValueAt(0).Name(), "v138");
     EXPECT_EQ(key->FindValue("V139")->Data(), std::string("\x09\0\0\0", 4));
     ASSERT_EQ(key->ChildCount(), 1u);
     ASSERT_NE(key->Child("b"), nullptr);
