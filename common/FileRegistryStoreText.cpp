@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <iterator>
 #include <stdexcept>
 
 #include "AsciiCase.h"
@@ -235,17 +234,19 @@ void AppendKey(std::string& out, const Node& node, const std::string& header)
 void AppendTree(std::string& out, const Node& root, const std::string& rootName)
 {
     struct Level {
-        const Node* node;
+        const Node::Children* children;
         Node::Children::const_iterator next; // the child to write next
         std::size_t headerLength;            // of this node's header
     };
     std::string header = rootName;
     if (root.ValueCount() != 0)
         AppendKey(out, root, header);
-    std::vector<Level> levels{{&root, root.ChildList().begin(), header.size()}};
+    std::vector<Level> levels;
+    if (const Node::Children* children = root.Subkeys())
+        levels.push_back({children, children->begin(), header.size()});
     while (!levels.empty()) {
         Level& level = levels.back();
-        if (level.next == level.node->ChildList().end()) {
+        if (level.next == level.children->end()) {
             levels.pop_back();
             continue;
         }
@@ -254,7 +255,8 @@ void AppendTree(std::string& out, const Node& root, const std::string& rootName)
         header += '\\';
         header += child.name;
         AppendKey(out, child, header);
-        levels.push_back({&child, child.ChildList().begin(), header.size()});
+        if (const Node::Children* children = child.Subkeys())
+            levels.push_back({children, children->begin(), header.size()});
     }
 }
 
@@ -290,7 +292,7 @@ void Node::Clear()
     std::vector<std::unique_ptr<Extra>> doomed;
     if (extra_)
         doomed.push_back(std::move(extra_));
-    few_.clear();
+    ValueRow(few_.get_allocator()).swap(few_);
     while (!doomed.empty()) {
         const std::unique_ptr<Extra> extra = std::move(doomed.back());
         doomed.pop_back();
@@ -305,14 +307,8 @@ void Node::Clear()
 Node::Extra& Node::Extended()
 {
     if (!extra_)
-        extra_ = std::make_unique<Extra>();
+        extra_ = std::make_unique<Extra>(few_.get_allocator().Arena());
     return *extra_;
-}
-
-const Node::Children& Node::ChildList() const
-{
-    static const Children none;
-    return extra_ ? extra_->children : none;
 }
 
 Node* Node::Child(std::string_view childName) const
@@ -341,9 +337,10 @@ Node& Node::AddChild(std::string_view childName)
     // Compacted files list keys in order, so most additions go at the end. There the order by
     // position grows with them: a listing of a key just read need not walk its subkeys.
     const bool ordered = extra.childOrder.size() == extra.children.size();
-    const auto at = extra.children.emplace_hint(extra.children.end(), childName);
+    const auto at =
+        extra.children.emplace_hint(extra.children.end(), childName, few_.get_allocator().Arena());
     Node& added = const_cast<Node&>(*at);
-    if (ordered && std::next(at) == extra.children.end()) {
+    if (ordered && &*extra.children.rbegin() == &added) {
         extra.childOrder.push_back(&added);
         extra.longestChildName = std::max(extra.longestChildName, added.name.size());
     } else {
@@ -369,7 +366,7 @@ std::uint64_t Node::RemoveChild(std::string_view childName)
     return bytes;
 }
 
-std::vector<Value>::iterator Node::FewLowerBound(std::string_view valueName)
+Node::ValueRow::iterator Node::FewLowerBound(std::string_view valueName)
 {
     return std::lower_bound(few_.begin(), few_.end(), valueName,
                             [](const Value& value, std::string_view name) {
@@ -517,8 +514,9 @@ std::uint64_t Node::SubtreeBytes() const
         pending.pop_back();
         bytes += node->fileBytes;
         node->EachValue([&bytes](const Value& value) { bytes += value.fileBytes; });
-        for (const Node& child : node->ChildList())
-            pending.push_back(&child);
+        if (const Children* children = node->Subkeys())
+            for (const Node& child : *children)
+                pending.push_back(&child);
     }
     return bytes;
 }
@@ -569,7 +567,7 @@ const Value& Node::ValueAt(std::size_t index) const
 }
 
 Reader::Reader(std::string rootName, std::string shortName)
-    : rootName_(std::move(rootName)), shortName_(std::move(shortName))
+    : rootName_(std::move(rootName)), shortName_(std::move(shortName)), tree_(rootName_, arena_)
 {
     Reset();
 }
@@ -578,6 +576,7 @@ void Reader::Reset()
 {
     ++generation_;
     tree_.Clear();
+    arena_.Release();
     kept_.clear();
     keptLarge_.clear();
     tree_.name = rootName_;
@@ -633,6 +632,8 @@ bool Reader::Feed(PosixFile::LargeBuffer kept)
 
 bool Reader::FeedKept(std::string_view bytes)
 {
+    if (readEnd_ == 0)
+        arena_.Expect(bytes.size());
     std::size_t position = 0;
     while (position < bytes.size()) {
         const void* found = std::memchr(bytes.data() + position, '\n', bytes.size() - position);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "PosixFile.h"
+#include "TreeArena.h"
 
 namespace RegistryFile
 {
@@ -134,11 +135,16 @@ struct FileValueOrder {
 // with few of them lie side by side, without a block of memory each. Most keys of a store have
 // a few values and no subkeys: what only the others need is allocated when first needed.
 struct Node {
-    using Children = std::set<Node, NodeByName>;
+    using Children = std::set<Node, NodeByName, TreeAllocator<Node>>;
     using Values = std::set<Value, ValueByName>;
+    using ValueRow = std::vector<Value, TreeAllocator<Value>>;
 
-    // The name must live as long as the tree (in the bytes the reader keeps).
-    explicit Node(std::string_view keyName = {}) : name(keyName) {}
+    // The name must live as long as the tree (in the bytes the reader keeps); the key and its
+    // subkeys take their memory from the arena, which must outlive them.
+    Node(std::string_view keyName, TreeArena& arena)
+        : name(keyName), few_(TreeAllocator<Value>(arena))
+    {
+    }
     ~Node();
     Node(const Node&) = delete;
     Node& operator=(const Node&) = delete;
@@ -176,7 +182,8 @@ struct Node {
     // Removes every subkey and value.
     void Clear();
 
-    const Children& ChildList() const;
+    // The subkeys in name order, or null for a key that never had any.
+    const Children* Subkeys() const;
     // Calls `visit` with each value, in name order.
     template <typename Visit> void EachValue(Visit&& visit) const;
     // The subkey or value at a position of the name order (index below the count).
@@ -194,15 +201,17 @@ private:
 
     Extra& Extended();
     void OrderChildren() const;
-    std::vector<Value>::iterator FewLowerBound(std::string_view valueName);
+    ValueRow::iterator FewLowerBound(std::string_view valueName);
 
-    std::vector<Value> few_; // in name order, while there are not many values
+    ValueRow few_; // in name order, while there are not many values
     // Subkeys, and values past the few: null while the key has neither.
     std::unique_ptr<Extra> extra_;
 };
 
 // What keys with subkeys or many values hold besides.
 struct Node::Extra {
+    explicit Extra(TreeArena& arena) : children(TreeAllocator<Node>(arena)) {}
+
     Children children;
     Values many; // the values, once more than FewValues were there at a time
     // The name order by position, built on the first enumeration after a change.
@@ -252,6 +261,11 @@ template <typename Visit> void Node::EachValue(Visit&& visit) const
 inline bool Node::CanAppendValue() const
 {
     return (!extra_ || extra_->many.empty()) && few_.size() < FewValues;
+}
+
+inline const Node::Children* Node::Subkeys() const
+{
+    return extra_ ? &extra_->children : nullptr;
 }
 
 inline std::size_t Node::ChildCount() const
@@ -319,6 +333,7 @@ private:
     // The bytes read since the tree was last built afresh, where its values' views point.
     std::deque<std::string> kept_;
     std::deque<PosixFile::LargeBuffer> keptLarge_;
+    TreeArena arena_; // the tree's memory
     Node tree_;
     void OrderAppendedValues();
 

@@ -708,7 +708,8 @@ TEST_F(FileRegistry, KeysNestedDeeperThanTheRegistryAllowsAreAParseErrorNotACras
 TEST(FileRegistryTree, TreeDeeperThanTheStackIsWalkedAndFreedWithoutRecursion)
 {
     const int answer = Reap(Spawn([] {
-        RegistryFile::Node root;
+        RegistryFile::TreeArena arena;
+        RegistryFile::Node root({}, arena);
         RegistryFile::Node* node = &root;
         for (int n = 0; n < 300000; ++n) {
             node = &node->AddChild("k");
@@ -975,7 +976,8 @@ TEST(FileRegistryTree, KeyWithSubkeysAndManyValuesKeepsEachApart)
 
 TEST(FileRegistryTree, SubkeysListInNameOrderHoweverTheyWereAdded)
 {
-    RegistryFile::Node key;
+    RegistryFile::TreeArena arena;
+    RegistryFile::Node key("K", arena);
     key.AddChild("Beta");
     key.AddChild("Gamma ray");
     ASSERT_EQ(key.ChildCount(), 2u);
