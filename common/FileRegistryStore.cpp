@@ -799,13 +799,17 @@ public:
         : owner(owner), root(root), path(std::move(path)), access(access)
     {
     }
+    // The names from the root down, joined with backslashes: written from the last name back.
     std::string Joined() const
     {
-        std::string joined;
-        for (const auto& name : NamesOf(path)) {
-            if (!joined.empty())
-                joined.push_back('\\');
-            joined += name;
+        std::size_t size = 0;
+        for (const KeyPath* step = path.get(); step; step = step->parent.get())
+            size += step->name.size() + (step->parent ? 1 : 0);
+        std::string joined(size, '\\');
+        for (const KeyPath* step = path.get(); step; step = step->parent.get()) {
+            size -= step->name.size();
+            joined.replace(size, step->name.size(), step->name);
+            size -= step->parent ? 1 : 0;
         }
         return joined;
     }
