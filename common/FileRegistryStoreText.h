@@ -204,7 +204,7 @@ private:
     ValueRow::iterator FewLowerBound(std::string_view valueName);
 
     ValueRow few_; // in name order, while there are not many values
-    // Subkeys, and values past the few: null while the key has neither.
+    // Subkeys, and values past the few: null until the key first has either.
     std::unique_ptr<Extra> extra_;
 };
 
