@@ -751,31 +751,72 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
     dataFd_.Reset();
 }
 
+namespace RegistryFile
+{
+
+// The names from the root down to an open key, shared by the keys opened below it: opening a
+// subkey adds its own name and copies nothing above it.
+struct KeyPath {
+    std::shared_ptr<const KeyPath> parent; // null for a key right below the root
+    std::string name;                      // as stored
+    std::size_t depth = 1;                 // names from the root down to this one
+};
+
+} // namespace RegistryFile
+
 namespace
 {
 
-class FileKey : public RegistryKey
+using RegistryFile::KeyPath;
+using SharedPath = std::shared_ptr<const KeyPath>;
+
+std::size_t DepthOf(const SharedPath& path)
+{
+    return path ? path->depth : 0;
+}
+
+SharedPath Below(SharedPath parent, std::string name)
+{
+    const std::size_t depth = DepthOf(parent) + 1;
+    return std::make_shared<const KeyPath>(KeyPath{std::move(parent), std::move(name), depth});
+}
+
+// The names of a path, from the root down.
+std::vector<std::string> NamesOf(const SharedPath& path)
+{
+    std::vector<std::string> names(DepthOf(path));
+    std::size_t at = names.size();
+    for (const KeyPath* step = path.get(); step; step = step->parent.get())
+        names[--at] = step->name;
+    return names;
+}
+
+class FileKey final : public RegistryKey
 {
 public:
-    FileKey(const FileRegistryStore* owner, RegistryRoot root, std::vector<std::string> path,
+    FileKey(const FileRegistryStore* owner, RegistryRoot root, SharedPath path,
             std::uint32_t access)
         : owner(owner), root(root), path(std::move(path)), access(access)
     {
     }
+    // The names from the root down, joined with backslashes: written from the last name back.
     std::string Joined() const
     {
-        std::string joined;
-        for (const auto& name : path) {
-            if (!joined.empty())
-                joined.push_back('\\');
-            joined += name;
+        std::size_t size = 0;
+        for (const KeyPath* step = path.get(); step; step = step->parent.get())
+            size += step->name.size() + (step->parent ? 1 : 0);
+        std::string joined(size, '\\');
+        for (const KeyPath* step = path.get(); step; step = step->parent.get()) {
+            size -= step->name.size();
+            joined.replace(size, step->name.size(), step->name);
+            size -= step->parent ? 1 : 0;
         }
         return joined;
     }
 
     const FileRegistryStore* owner;
     RegistryRoot root;
-    std::vector<std::string> path; // names as stored
+    SharedPath path; // null for the root itself
     std::uint32_t access;
     // The key's node, valid while the tree's generation is this one.
     mutable Node* node = nullptr;
@@ -804,7 +845,7 @@ Node* Find(Node& tree, const std::vector<std::string>& path)
 Node* NodeOf(FileRegistryStore::RootFile& file, const FileKey& key)
 {
     if (!key.node || key.generation != file.TreeGeneration()) {
-        key.node = Find(file.Tree(), key.path);
+        key.node = Find(file.Tree(), NamesOf(key.path));
         key.generation = file.TreeGeneration();
     }
     return key.node;
@@ -893,27 +934,27 @@ StoreStatus FileRegistryStore::OpenKey(RegistryRoot root, const RegistryKey* par
             return StoreStatus::Ok;
         }
     }
-    const FileKey* base = nullptr;
-    std::vector<std::string> names;
-    if (const StoreStatus status = Resolve(this, root, parent, subKey, base, names);
-        status != StoreStatus::Ok)
-        return status;
+    const FileKey* base = parent ? AsFileKey(this, parent) : nullptr;
+    if (parent && (!base || base->root != root))
+        return StoreStatus::Failed;
+    if (HasEmptyComponent(subKey))
+        return StoreStatus::InvalidName;
     if (!file.Refresh())
         return StoreStatus::Failed;
     if ((access & KeyAccess::WriteMask) && !file.Writable())
         return StoreStatus::AccessDenied;
-    std::vector<std::string> path;
-    path.reserve((base ? base->path.size() : 0) + names.size());
-    if (base)
-        path = base->path;
     Node* node = base ? NodeOf(file, *base) : &file.Tree();
     if (!node)
         return StoreStatus::Failed; // the parent was deleted meanwhile
-    for (const auto& name : names) {
-        node = node->Child(name);
+    SharedPath path = base ? base->path : nullptr;
+    const std::string_view names = subKey;
+    for (std::size_t start = 0; start < names.size();) {
+        const std::size_t end = std::min(names.find('\\', start), names.size());
+        node = node->Child(names.substr(start, end - start));
         if (!node)
             return StoreStatus::NotFound;
-        path.push_back(node->name);
+        path = Below(std::move(path), std::string(node->name));
+        start = end + 1;
     }
     auto opened = std::make_unique<FileKey>(this, root, std::move(path), access);
     opened->node = node;
@@ -943,7 +984,7 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
         if (!RegistryFile::IsStorableKeyName(name))
             return StoreStatus::InvalidName;
     // Deeper keys would make the file unreadable to every process, this one included.
-    if ((base ? base->path.size() : 0) + names.size() > RegistryFile::MaximumKeyDepth)
+    if ((base ? DepthOf(base->path) : 0) + names.size() > RegistryFile::MaximumKeyDepth)
         return StoreStatus::InvalidName;
     StoreStatus status = OpenKey(root, parent, subKey, access, key);
     if (status != StoreStatus::NotFound)
@@ -951,7 +992,8 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
     RootFile& file = Root(root);
     if (!file.Writable())
         return StoreStatus::AccessDenied;
-    const std::vector<std::string> basePath = base ? base->path : std::vector<std::string>();
+    const std::vector<std::string> basePath =
+        base ? NamesOf(base->path) : std::vector<std::string>();
     status = file.Change([&](std::string& record) {
         Node* node = Find(file.Tree(), basePath);
         if (!node)
@@ -963,7 +1005,9 @@ StoreStatus FileRegistryStore::CreateKey(RegistryRoot root, const RegistryKey* p
         for (const auto& name : names) {
             Node* child = node ? node->Child(name) : nullptr;
             missing = missing || !child;
-            joined += (joined.empty() ? "" : "\\") + (child ? child->name : name);
+            if (!joined.empty())
+                joined.push_back('\\');
+            joined += child ? child->name : std::string_view(name);
             node = child;
         }
         if (missing)
@@ -1044,6 +1088,10 @@ StoreStatus FileRegistryStore::SetValue(const RegistryKey& key, const std::strin
         return StoreStatus::Failed;
     if (!(fileKey->access & KeyAccess::SetValue))
         return StoreStatus::AccessDenied;
+    // A larger value would be a line that no reader takes: the file would be unusable.
+    if (name.size() > RegistryFile::MaximumValueSize ||
+        data.size() > RegistryFile::MaximumValueSize)
+        return StoreStatus::InvalidName;
     RootFile& file = Root(fileKey->root);
     const auto unchanged = [&]() {
         const Node* node = NodeOf(file, *fileKey);
@@ -1115,7 +1163,7 @@ StoreStatus FileRegistryStore::DeleteKey(RegistryRoot root, const RegistryKey* p
         return StoreStatus::Failed;
     if (!file.Writable())
         return StoreStatus::AccessDenied;
-    std::vector<std::string> path = base ? base->path : std::vector<std::string>();
+    std::vector<std::string> path = base ? NamesOf(base->path) : std::vector<std::string>();
     path.insert(path.end(), names.begin(), names.end());
     return file.Change([&](std::string& record) {
         const Node* node = Find(file.Tree(), path);
@@ -1155,7 +1203,7 @@ StoreStatus FileRegistryStore::EnumValue(const RegistryKey& key, std::uint32_t i
         return status;
     if (index >= node->ValueCount())
         return StoreStatus::NoMoreItems;
-    name = node->ValueAt(index).name;
+    name = node->ValueAt(index).Name();
     return StoreStatus::Ok;
 }
 
@@ -1172,7 +1220,7 @@ StoreStatus FileRegistryStore::QueryInfo(const RegistryKey& key, RegistryKeyInfo
     info.Values = static_cast<std::uint32_t>(node->ValueCount());
     node->EachValue([&info](const Value& value) {
         info.MaxValueNameLength =
-            std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value.name.size()));
+            std::max(info.MaxValueNameLength, static_cast<std::uint32_t>(value.Name().size()));
         info.MaxValueDataLength =
             std::max(info.MaxValueDataLength, static_cast<std::uint32_t>(value.Size()));
     });

@@ -34,7 +34,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "RegistryStore.h"
 
@@ -42,6 +41,7 @@ namespace RegistryFile
 {
 struct Node;
 struct Value;
+struct KeyPath;
 } // namespace RegistryFile
 
 class FileRegistryStore : public RegistryStore
@@ -86,7 +86,7 @@ private:
     // The last path opened from a root, and the key it led to while no key has been freed.
     struct OpenedPath {
         std::string subKey;
-        std::vector<std::string> path;
+        std::shared_ptr<const RegistryFile::KeyPath> path;
         RegistryFile::Node* node = nullptr;
         std::uint64_t generation = 0;
     };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <stdexcept>
 
 #include "AsciiCase.h"
 #include "RegistryNames.h"
@@ -222,7 +223,7 @@ void AppendKey(std::string& out, const Node& node, const std::string& header)
     out += header;
     out += "]\r\n";
     node.EachValue([&out](const Value& value) {
-        out += ValueLine(value.name, value.type, value.Data());
+        out += ValueLine(value.Name(), value.type, value.Data());
         out += "\r\n";
     });
     out += "\r\n";
@@ -233,26 +234,29 @@ void AppendKey(std::string& out, const Node& node, const std::string& header)
 void AppendTree(std::string& out, const Node& root, const std::string& rootName)
 {
     struct Level {
-        const Node* node;
+        const Node::Children* children;
         Node::Children::const_iterator next; // the child to write next
         std::size_t headerLength;            // of this node's header
     };
     std::string header = rootName;
     if (root.ValueCount() != 0)
         AppendKey(out, root, header);
-    std::vector<Level> levels{{&root, root.ChildList().begin(), header.size()}};
+    std::vector<Level> levels;
+    if (const Node::Children* children = root.Subkeys())
+        levels.push_back({children, children->begin(), header.size()});
     while (!levels.empty()) {
         Level& level = levels.back();
-        if (level.next == level.node->ChildList().end()) {
+        if (level.next == level.children->end()) {
             levels.pop_back();
             continue;
         }
-        const Node& child = **level.next++;
+        const Node& child = *level.next++;
         header.resize(level.headerLength);
         header += '\\';
         header += child.name;
         AppendKey(out, child, header);
-        levels.push_back({&child, child.ChildList().begin(), header.size()});
+        if (const Node::Children* children = child.Subkeys())
+            levels.push_back({children, children->begin(), header.size()});
     }
 }
 
@@ -283,82 +287,90 @@ Node::~Node()
 
 void Node::Clear()
 {
-    // Subtrees are taken apart into one list and freed a node at a time: freeing a tree however
-    // deep never nests calls.
-    std::vector<std::unique_ptr<Node>> doomed;
-    const auto takeApart = [&doomed](Node& node) {
-        // Taken out of the set as a whole: one at a time would rebalance it at every step. The
-        // set holds its elements as constants for the sake of their order, which no longer
-        // matters once they all go.
-        for (const std::unique_ptr<Node>& child : node.children_)
-            doomed.push_back(std::move(const_cast<std::unique_ptr<Node>&>(child)));
-        node.children_.clear();
-        node.few_.clear();
-        node.many_.clear();
-        node.childOrder_.clear();
-        node.valueOrder_.clear();
-        node.longestChildName_ = 0;
-    };
-    takeApart(*this);
+    // Subtrees are taken apart into one list and freed a key at a time: freeing a tree however
+    // deep never nests calls. A key freed with its parent's set has no subkeys left by then.
+    std::vector<std::unique_ptr<Extra>> doomed;
+    if (extra_)
+        doomed.push_back(std::move(extra_));
+    ValueRow(few_.get_allocator()).swap(few_);
     while (!doomed.empty()) {
-        std::unique_ptr<Node> node = std::move(doomed.back());
+        const std::unique_ptr<Extra> extra = std::move(doomed.back());
         doomed.pop_back();
-        takeApart(*node);
+        // The set holds its keys as constants for the sake of their order, which no longer
+        // matters once they all go.
+        for (const Node& child : extra->children)
+            if (child.extra_)
+                doomed.push_back(std::move(const_cast<Node&>(child).extra_));
     }
+}
+
+Node::Extra& Node::Extended()
+{
+    if (!extra_)
+        extra_ = std::make_unique<Extra>(few_.get_allocator().Arena());
+    return *extra_;
 }
 
 Node* Node::Child(std::string_view childName) const
 {
-    // A listing opens the subkeys it enumerated, in their order: each is found next to the last.
-    if (childOrder_.size() == children_.size() && nextChild_ < childOrder_.size() &&
-        childOrder_[nextChild_]->name == childName)
-        return const_cast<Node*>(childOrder_[nextChild_++]);
-    const auto it = children_.find(childName);
-    if (it == children_.end())
+    if (!extra_)
         return nullptr;
-    if (!childOrder_.empty() && childOrder_.size() == children_.size() &&
-        childOrder_.front() == it->get())
-        nextChild_ = 1; // a listing that starts again from the top
-    return it->get();
+    Extra& extra = *extra_;
+    // A listing opens the subkeys it enumerated, in their order: each is found next to the last.
+    if (extra.childOrder.size() == extra.children.size() &&
+        extra.nextChild < extra.childOrder.size() &&
+        extra.childOrder[extra.nextChild]->name == childName)
+        return const_cast<Node*>(extra.childOrder[extra.nextChild++]);
+    const auto it = extra.children.find(childName);
+    if (it == extra.children.end())
+        return nullptr;
+    if (!extra.childOrder.empty() && extra.childOrder.size() == extra.children.size() &&
+        extra.childOrder.front() == &*it)
+        extra.nextChild = 1; // a listing that starts again from the top
+    // A set's elements are reached as constants; all but the name, which orders them, may change.
+    return const_cast<Node*>(&*it);
 }
 
 Node& Node::AddChild(std::string_view childName)
 {
-    auto node = std::make_unique<Node>();
-    node->name = std::string(childName);
-    Node& added = *node;
+    Extra& extra = Extended();
     // Compacted files list keys in order, so most additions go at the end. There the order by
     // position grows with them: a listing of a key just read need not walk its subkeys.
-    const bool ordered = childOrder_.size() == children_.size();
-    children_.insert(children_.end(), std::move(node));
-    if (ordered && children_.rbegin()->get() == &added) {
-        childOrder_.push_back(&added);
-        longestChildName_ = std::max(longestChildName_, added.name.size());
+    const bool ordered = extra.childOrder.size() == extra.children.size();
+    const auto at =
+        extra.children.emplace_hint(extra.children.end(), childName, few_.get_allocator().Arena());
+    Node& added = const_cast<Node&>(*at);
+    if (ordered && &*extra.children.rbegin() == &added) {
+        extra.childOrder.push_back(&added);
+        extra.longestChildName = std::max(extra.longestChildName, added.name.size());
     } else {
-        childOrder_.clear();
+        extra.childOrder.clear();
     }
     return added;
 }
 
 std::uint64_t Node::RemoveChild(std::string_view childName)
 {
-    const auto it = children_.find(childName);
-    if (it == children_.end())
+    if (!extra_)
         return 0;
-    const std::uint64_t bytes = (*it)->SubtreeBytes();
-    children_.erase(it);
-    childOrder_.clear();
+    Extra& extra = *extra_;
+    const auto it = extra.children.find(childName);
+    if (it == extra.children.end())
+        return 0;
+    const std::uint64_t bytes = it->SubtreeBytes();
+    extra.children.erase(it);
+    extra.childOrder.clear();
     // Without subkeys the order by position is complete as it is: it must say so.
-    if (children_.empty())
-        longestChildName_ = 0;
+    if (extra.children.empty())
+        extra.longestChildName = 0;
     return bytes;
 }
 
-std::vector<Value>::iterator Node::FewLowerBound(std::string_view valueName)
+Node::ValueRow::iterator Node::FewLowerBound(std::string_view valueName)
 {
     return std::lower_bound(few_.begin(), few_.end(), valueName,
                             [](const Value& value, std::string_view name) {
-                                return CompareNames(value.name, name) < 0;
+                                return CompareNames(value.Name(), name) < 0;
                             });
 }
 
@@ -369,63 +381,65 @@ const Value* Node::FindValue(std::string_view valueName) const
 
 Value* Node::FindValue(std::string_view valueName)
 {
-    if (many_.empty()) {
+    if (!extra_ || extra_->many.empty()) {
         // Names are mostly asked for as they were written: looking for the same bytes reads the
         // values, which lie together, and only names of the same length.
         for (Value& value : few_)
-            if (value.name.size() == valueName.size() && value.name == valueName)
+            if (value.Name().size() == valueName.size() && value.Name() == valueName)
                 return &value;
         const auto at = FewLowerBound(valueName);
-        return at != few_.end() && CompareNames(at->name, valueName) == 0 ? &*at : nullptr;
+        return at != few_.end() && CompareNames(at->Name(), valueName) == 0 ? &*at : nullptr;
     }
-    const auto it = many_.find(valueName);
+    Values& many = extra_->many;
+    const auto it = many.find(valueName);
     // A set's elements are reached as constants; all but the name, which orders them, may change.
-    return it != many_.end() ? const_cast<Value*>(&*it) : nullptr;
+    return it != many.end() ? const_cast<Value*>(&*it) : nullptr;
 }
 
 Value& Node::FindOrAddValue(std::string_view valueName, bool& added)
 {
     const bool past = PastLastValue(valueName);
     added = true;
-    valueOrder_.clear();
-    if (many_.empty() && few_.size() < FewValues) {
+    if ((!extra_ || extra_->many.empty()) && few_.size() < FewValues) {
         if (past)
             return few_.emplace_back(valueName);
         const auto at = FewLowerBound(valueName);
-        if (CompareNames(at->name, valueName) == 0) {
+        if (CompareNames(at->Name(), valueName) == 0) {
             added = false;
             return *at;
         }
         return *few_.emplace(at, valueName);
     }
+    Extra& extra = Extended();
+    extra.valueOrder.clear();
+    Values& many = extra.many;
     if (!few_.empty()) {
         // One value too many to lie side by side: from now on the key keeps a tree.
         for (Value& value : few_)
-            many_.emplace_hint(many_.end(), std::move(value));
+            many.emplace_hint(many.end(), std::move(value));
         few_.clear();
         few_.shrink_to_fit();
     }
-    auto at = many_.end();
+    auto at = many.end();
     if (!past) {
-        at = many_.lower_bound(valueName);
-        if (at != many_.end() && CompareNames(at->name, valueName) == 0) {
+        at = many.lower_bound(valueName);
+        if (at != many.end() && CompareNames(at->Name(), valueName) == 0) {
             added = false;
             return const_cast<Value&>(*at);
         }
     }
-    at = many_.emplace_hint(at, valueName);
+    at = many.emplace_hint(at, valueName);
     return const_cast<Value&>(*at);
 }
 
 std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
 {
-    valueOrder_.clear();
     const std::size_t count = few_.size();
     if (count < 2)
         return 0;
     bool known = order.names.size() == count;
     for (std::size_t i = 0; known && i < count; ++i)
-        known = order.names[i] == few_[i].name;
+        known = order.names[i] == few_[i].Name();
     order.scratch.assign(few_.begin(), few_.end());
     const std::vector<Value>& appended = order.scratch;
     if (known) {
@@ -439,7 +453,7 @@ std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
     for (std::size_t i = 0; i < count; ++i) {
         const auto at = std::upper_bound(
             sorted.begin(), sorted.begin() + i, i, [&appended](std::size_t a, std::uint8_t b) {
-                return CompareNames(appended[a].name, appended[b].name) < 0;
+                return CompareNames(appended[a].Name(), appended[b].Name()) < 0;
             });
         std::move_backward(at, sorted.begin() + i, sorted.begin() + i + 1);
         *at = static_cast<std::uint8_t>(i);
@@ -449,11 +463,11 @@ std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
     order.places.assign(count, 0);
     for (std::size_t k = 0; k < count; ++k) {
         const Value& value = appended[sorted[k]];
-        if (!few_.empty() && CompareNames(few_.back().name, value.name) == 0) {
+        if (!few_.empty() && CompareNames(few_.back().Name(), value.Name()) == 0) {
             replaced += few_.back().fileBytes;
-            const std::string_view firstName = few_.back().name;
+            const std::string_view firstName = few_.back().Name();
             few_.back() = value;
-            few_.back().name = firstName;
+            few_.back().SetName(firstName);
         } else {
             few_.push_back(value);
         }
@@ -463,30 +477,31 @@ std::uint64_t Node::OrderAppendedValues(FileValueOrder& order)
     order.names.clear();
     if (few_.size() == count)
         for (const Value& value : appended)
-            order.names.emplace_back(value.name);
+            order.names.emplace_back(value.Name());
     return replaced;
 }
 
 void Node::ReserveValues(std::size_t count)
 {
-    if (many_.empty() && count <= FewValues)
+    if ((!extra_ || extra_->many.empty()) && count <= FewValues)
         few_.reserve(count);
 }
 
 bool Node::RemoveValue(std::string_view valueName)
 {
-    if (many_.empty()) {
+    if (!extra_ || extra_->many.empty()) {
         const auto at = FewLowerBound(valueName);
-        if (at == few_.end() || CompareNames(at->name, valueName) != 0)
+        if (at == few_.end() || CompareNames(at->Name(), valueName) != 0)
             return false;
         few_.erase(at);
-    } else {
-        const auto it = many_.find(valueName);
-        if (it == many_.end())
-            return false;
-        many_.erase(it);
+        return true;
     }
-    valueOrder_.clear();
+    Values& many = extra_->many;
+    const auto it = many.find(valueName);
+    if (it == many.end())
+        return false;
+    many.erase(it);
+    extra_->valueOrder.clear();
     return true;
 }
 
@@ -499,50 +514,60 @@ std::uint64_t Node::SubtreeBytes() const
         pending.pop_back();
         bytes += node->fileBytes;
         node->EachValue([&bytes](const Value& value) { bytes += value.fileBytes; });
-        for (const auto& child : node->children_)
-            pending.push_back(child.get());
+        if (const Children* children = node->Subkeys())
+            for (const Node& child : *children)
+                pending.push_back(&child);
     }
     return bytes;
 }
 
 void Node::OrderChildren() const
 {
-    if (childOrder_.size() == children_.size())
+    if (!extra_)
         return;
-    nextChild_ = 0;
-    longestChildName_ = 0;
-    childOrder_.clear();
-    childOrder_.reserve(children_.size());
-    for (const auto& child : children_) {
-        childOrder_.push_back(child.get());
-        longestChildName_ = std::max(longestChildName_, child->name.size());
+    Extra& extra = *extra_;
+    if (extra.childOrder.size() == extra.children.size())
+        return;
+    extra.nextChild = 0;
+    extra.longestChildName = 0;
+    extra.childOrder.clear();
+    extra.childOrder.reserve(extra.children.size());
+    for (const Node& child : extra.children) {
+        extra.childOrder.push_back(&child);
+        extra.longestChildName = std::max(extra.longestChildName, child.name.size());
     }
 }
 
 const Node& Node::ChildAt(std::size_t index) const
 {
     OrderChildren();
-    return *childOrder_.at(index);
+    if (!extra_)
+        throw std::out_of_range("no subkey at that position");
+    return *extra_->childOrder.at(index);
 }
 
 std::size_t Node::LongestChildName() const
 {
     OrderChildren();
-    return longestChildName_;
+    return extra_ ? extra_->longestChildName : 0;
 }
 
 const Value& Node::ValueAt(std::size_t index) const
 {
-    if (valueOrder_.size() != ValueCount()) {
-        valueOrder_.clear();
-        valueOrder_.reserve(ValueCount());
-        EachValue([this](const Value& value) { valueOrder_.push_back(&value); });
+    if (!extra_ || extra_->many.empty())
+        return few_.at(index);
+    std::vector<const Value*>& order = extra_->valueOrder;
+    if (order.size() != extra_->many.size()) {
+        order.clear();
+        order.reserve(extra_->many.size());
+        for (const Value& value : extra_->many)
+            order.push_back(&value);
     }
-    return *valueOrder_.at(index);
+    return *order.at(index);
 }
 
 Reader::Reader(std::string rootName, std::string shortName)
-    : rootName_(std::move(rootName)), shortName_(std::move(shortName))
+    : rootName_(std::move(rootName)), shortName_(std::move(shortName)), tree_(rootName_, arena_)
 {
     Reset();
 }
@@ -551,6 +576,7 @@ void Reader::Reset()
 {
     ++generation_;
     tree_.Clear();
+    arena_.Release();
     kept_.clear();
     keptLarge_.clear();
     tree_.name = rootName_;
@@ -606,6 +632,8 @@ bool Reader::Feed(PosixFile::LargeBuffer kept)
 
 bool Reader::FeedKept(std::string_view bytes)
 {
+    if (readEnd_ == 0)
+        arena_.Expect(bytes.size());
     std::size_t position = 0;
     while (position < bytes.size()) {
         const void* found = std::memchr(bytes.data() + position, '\n', bytes.size() - position);
@@ -872,6 +900,9 @@ bool Reader::ReadValue(std::string_view line)
         }
         return true;
     }
+    const std::size_t size = quoted ? text.size() + 1 : data.size();
+    if (name.size() > MaximumValueSize || size > MaximumValueSize)
+        return Fail("value larger than 4 GiB");
     Value* value = nullptr;
     if (appending_ && appending_->CanAppendValue()) {
         value = &appending_->AppendValue(name);
@@ -884,7 +915,7 @@ bool Reader::ReadValue(std::string_view line)
     }
     value->type = type;
     value->terminated = quoted;
-    value->text = quoted ? text : OverSpelling(dataSpelling, data);
+    value->SetText(quoted ? text : OverSpelling(dataSpelling, data));
     value->fileBytes = static_cast<std::uint32_t>(std::min<std::size_t>(lineBytes, 0x7FFFFFFF));
     liveBytes_ += lineBytes;
     return true;

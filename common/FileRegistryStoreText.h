@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "PosixFile.h"
+#include "TreeArena.h"
 
 namespace RegistryFile
 {
@@ -33,51 +34,72 @@ inline bool SameName(std::string_view a, std::string_view b)
 // The Windows registry's limit on the depth of a key below its root.
 constexpr std::size_t MaximumKeyDepth = 512;
 
+// The most bytes a value's name or data may have, as the registry's calls give their sizes in
+// 32 bits.
+constexpr std::size_t MaximumValueSize = 0xFFFFFFFF;
+
 // A value. Its name and data are views into the bytes the reader keeps: the file's spelling
 // where it holds them as they are (most names and texts), else the decoded bytes written over
-// their own spelling, which is never shorter.
+// their own spelling, which is never shorter. A store holds one for every value of every key,
+// so the sizes of the views take 32 bits each.
 struct Value {
     Value() : fileBytes(0), terminated(0) {}
-    explicit Value(std::string_view valueName) : name(valueName), fileBytes(0), terminated(0) {}
+    explicit Value(std::string_view valueName) : fileBytes(0), terminated(0) { SetName(valueName); }
 
-    std::string_view name; // as first created
-    std::string_view text; // the data, less the final NUL of a text read from quotes
+    // As first created.
+    std::string_view Name() const { return std::string_view(name_, nameSize_); }
+    // The data, less the final NUL of a text read from quotes.
+    std::string_view Text() const { return std::string_view(text_, textSize_); }
+    // Views of at most MaximumValueSize bytes.
+    void SetName(std::string_view name)
+    {
+        name_ = name.data();
+        nameSize_ = static_cast<std::uint32_t>(name.size());
+    }
+    void SetText(std::string_view text)
+    {
+        text_ = text.data();
+        textSize_ = static_cast<std::uint32_t>(text.size());
+    }
+
     std::uint32_t type = 0;
     std::uint32_t fileBytes : 31; // size of its line in the file, for the live-content estimate
-    std::uint32_t terminated : 1; // the data is `text` and one NUL
+    std::uint32_t terminated : 1; // the data is `Text()` and one NUL
 
-    std::size_t Size() const { return text.size() + (terminated ? 1 : 0); }
+    std::size_t Size() const { return std::size_t{textSize_} + (terminated ? 1 : 0); }
     std::string Data() const
     {
         std::string data;
         data.reserve(Size());
-        data += text;
+        data += Text();
         if (terminated)
             data.push_back('\0');
         return data;
     }
     bool HasData(std::string_view data) const
     {
+        const std::string_view text = Text();
         return data.size() == Size() && data.substr(0, text.size()) == text &&
                (!terminated || data.back() == '\0');
     }
-};
 
-// The order of a key's subkeys and values, which can be looked up by a name as well.
-template <typename Item> struct ByName {
+private:
+    const char* name_ = nullptr;
+    const char* text_ = nullptr;
+    std::uint32_t nameSize_ = 0;
+    std::uint32_t textSize_ = 0;
+};
+static_assert(sizeof(Value) <= 2 * sizeof(const char*) + 16, "a value grew");
+
+struct Node;
+
+// The order of a key's subkeys, held in the set itself: only a key's name orders it, so the rest
+// of a key may change where it stands.
+struct NodeByName {
     using is_transparent = void;
-    bool operator()(const std::unique_ptr<Item>& a, const std::unique_ptr<Item>& b) const
-    {
-        return CompareNames(a->name, b->name) < 0;
-    }
-    bool operator()(const std::unique_ptr<Item>& a, std::string_view b) const
-    {
-        return CompareNames(a->name, b) < 0;
-    }
-    bool operator()(std::string_view a, const std::unique_ptr<Item>& b) const
-    {
-        return CompareNames(a, b->name) < 0;
-    }
+    bool operator()(const Node& a, const Node& b) const;
+    bool operator()(const Node& a, std::string_view b) const;
+    bool operator()(std::string_view a, const Node& b) const;
 };
 
 // The order of a key's values, held in the set itself: only a value's name orders it, so the
@@ -86,15 +108,15 @@ struct ValueByName {
     using is_transparent = void;
     bool operator()(const Value& a, const Value& b) const
     {
-        return CompareNames(a.name, b.name) < 0;
+        return CompareNames(a.Name(), b.Name()) < 0;
     }
     bool operator()(const Value& a, std::string_view b) const
     {
-        return CompareNames(a.name, b) < 0;
+        return CompareNames(a.Name(), b) < 0;
     }
     bool operator()(std::string_view a, const Value& b) const
     {
-        return CompareNames(a, b.name) < 0;
+        return CompareNames(a, b.Name()) < 0;
     }
 };
 
@@ -110,35 +132,35 @@ struct FileValueOrder {
 // A key: its subkeys and values in name order. Adding, finding and removing cost log n in the
 // number of them, whatever order they come in; enumeration by position is linear overall.
 // Nothing here recurses over the depth of the tree, which a file decides. The values of a key
-// with few of them lie side by side, without a block of memory each.
+// with few of them lie side by side, without a block of memory each. Most keys of a store have
+// a few values and no subkeys: what only the others need is allocated when first needed.
 struct Node {
-    using Children = std::set<std::unique_ptr<Node>, ByName<Node>>;
+    using Children = std::set<Node, NodeByName, TreeAllocator<Node>>;
     using Values = std::set<Value, ValueByName>;
+    using ValueRow = std::vector<Value, TreeAllocator<Value>>;
 
-    Node() = default;
+    // The name must live as long as the tree (in the bytes the reader keeps); the key and its
+    // subkeys take their memory from the arena, which must outlive them.
+    Node(std::string_view keyName, TreeArena& arena)
+        : name(keyName), few_(TreeAllocator<Value>(arena))
+    {
+    }
     ~Node();
     Node(const Node&) = delete;
     Node& operator=(const Node&) = delete;
 
-    std::string name; // as first created
+    std::string_view name; // as first created
     std::uint32_t fileBytes = 0;
 
     Node* Child(std::string_view childName) const;
-    Node& AddChild(std::string_view childName); // the name must not be there yet
+    // The name must not be there yet, and must live as long as the tree.
+    Node& AddChild(std::string_view childName);
     // Removes a child with its subtree; answers the file bytes its subtree accounted for.
     std::uint64_t RemoveChild(std::string_view childName);
     // True when the name sorts after every subkey (or value): it is not there, and adding it
     // goes at the end. Files list keys and values in order, so their reader asks this first.
-    bool PastLastChild(std::string_view childName) const
-    {
-        return children_.empty() || CompareNames((*children_.rbegin())->name, childName) < 0;
-    }
-    bool PastLastValue(std::string_view valueName) const
-    {
-        const Value* last =
-            !many_.empty() ? &*many_.rbegin() : (!few_.empty() ? &few_.back() : nullptr);
-        return !last || CompareNames(last->name, valueName) < 0;
-    }
+    bool PastLastChild(std::string_view childName) const;
+    bool PastLastValue(std::string_view valueName) const;
     const Value* FindValue(std::string_view valueName) const;
     Value* FindValue(std::string_view valueName);
     // The value of that name, added when it is not there yet (`added`), in one search. A new
@@ -148,12 +170,8 @@ struct Node {
     // For a reader that adds the values of a key in the order of its file: AppendValue adds one
     // after the others without comparing names, while CanAppendValue. Until OrderAppendedValues
     // the values are out of order and may repeat a name, and nothing else may be asked of them.
-    bool CanAppendValue() const { return many_.empty() && few_.size() < FewValues; }
-    Value& AppendValue(std::string_view valueName)
-    {
-        valueOrder_.clear();
-        return few_.emplace_back(valueName);
-    }
+    bool CanAppendValue() const;
+    Value& AppendValue(std::string_view valueName) { return few_.emplace_back(valueName); }
     // Puts the values in name order. Of values of the same name, the first keeps its name and
     // the last gives the rest, as when each is set in turn. Answers the file bytes of the values
     // the later ones replaced.
@@ -164,40 +182,101 @@ struct Node {
     // Removes every subkey and value.
     void Clear();
 
-    const Children& ChildList() const { return children_; }
+    // The subkeys in name order, or null for a key that never had any.
+    const Children* Subkeys() const;
     // Calls `visit` with each value, in name order.
-    template <typename Visit> void EachValue(Visit&& visit) const
-    {
-        for (const Value& value : few_)
-            visit(value);
-        for (const Value& value : many_)
-            visit(value);
-    }
+    template <typename Visit> void EachValue(Visit&& visit) const;
     // The subkey or value at a position of the name order (index below the count).
-    std::size_t ChildCount() const { return children_.size(); }
+    std::size_t ChildCount() const;
     const Node& ChildAt(std::size_t index) const;
     // The length of the longest subkey name, 0 without subkeys.
     std::size_t LongestChildName() const;
-    std::size_t ValueCount() const { return few_.size() + many_.size(); }
+    std::size_t ValueCount() const;
     const Value& ValueAt(std::size_t index) const;
 
 private:
     // Up to this many values lie side by side; a key with more keeps them in a tree.
     static constexpr std::size_t FewValues = 32;
+    struct Extra;
 
+    Extra& Extended();
     void OrderChildren() const;
-    std::vector<Value>::iterator FewLowerBound(std::string_view valueName);
+    ValueRow::iterator FewLowerBound(std::string_view valueName);
 
-    Children children_;
-    std::vector<Value> few_; // in name order, while many_ is empty
-    Values many_;
-    // The name order by position, built on the first enumeration after a change.
-    mutable std::vector<const Node*> childOrder_;
-    mutable std::vector<const Value*> valueOrder_;
-    // Where the subkey after the last one found in order stands.
-    mutable std::size_t nextChild_ = 0;
-    mutable std::size_t longestChildName_ = 0;
+    ValueRow few_; // in name order, while there are not many values
+    // Subkeys, and values past the few: null until the key first has either.
+    std::unique_ptr<Extra> extra_;
 };
+
+// What keys with subkeys or many values hold besides.
+struct Node::Extra {
+    explicit Extra(TreeArena& arena) : children(TreeAllocator<Node>(arena)) {}
+
+    Children children;
+    Values many; // the values, once more than FewValues were there at a time
+    // The name order by position, built on the first enumeration after a change.
+    std::vector<const Node*> childOrder;
+    std::vector<const Value*> valueOrder; // of `many`
+    // Where the subkey after the last one found in order stands.
+    std::size_t nextChild = 0;
+    std::size_t longestChildName = 0;
+};
+
+inline bool NodeByName::operator()(const Node& a, const Node& b) const
+{
+    return CompareNames(a.name, b.name) < 0;
+}
+inline bool NodeByName::operator()(const Node& a, std::string_view b) const
+{
+    return CompareNames(a.name, b) < 0;
+}
+inline bool NodeByName::operator()(std::string_view a, const Node& b) const
+{
+    return CompareNames(a, b.name) < 0;
+}
+
+inline bool Node::PastLastChild(std::string_view childName) const
+{
+    return !extra_ || extra_->children.empty() ||
+           CompareNames(extra_->children.rbegin()->name, childName) < 0;
+}
+
+inline bool Node::PastLastValue(std::string_view valueName) const
+{
+    const Value* last = extra_ && !extra_->many.empty() ? &*extra_->many.rbegin()
+                        : !few_.empty()                 ? &few_.back()
+                                                        : nullptr;
+    return !last || CompareNames(last->Name(), valueName) < 0;
+}
+
+template <typename Visit> void Node::EachValue(Visit&& visit) const
+{
+    for (const Value& value : few_)
+        visit(value);
+    if (extra_)
+        for (const Value& value : extra_->many)
+            visit(value);
+}
+
+inline bool Node::CanAppendValue() const
+{
+    return (!extra_ || extra_->many.empty()) && few_.size() < FewValues;
+}
+
+inline const Node::Children* Node::Subkeys() const
+{
+    return extra_ ? &extra_->children : nullptr;
+}
+
+inline std::size_t Node::ChildCount() const
+{
+    return extra_ ? extra_->children.size() : 0;
+}
+
+inline std::size_t Node::ValueCount() const
+{
+    return few_.size() + (extra_ ? extra_->many.size() : 0);
+}
 
 // True when a key name can be stored: not empty, no backslash, CR, LF or NUL, at most 255 bytes.
 bool IsStorableKeyName(std::string_view name);
@@ -254,6 +333,7 @@ private:
     // The bytes read since the tree was last built afresh, where its values' views point.
     std::deque<std::string> kept_;
     std::deque<PosixFile::LargeBuffer> keptLarge_;
+    TreeArena arena_; // the tree's memory
     Node tree_;
     void OrderAppendedValues();
 

@@ -229,21 +229,30 @@ std::string FullPath(const std::string& openPath, const ResolvedPath& resolved)
 
 bool TRegistry::OpenKeyPath(const std::string& path, bool create)
 {
-    const ResolvedPath resolved = Resolve(path, HasOpenKey());
-    if (HasEmptyComponent(resolved.subKey))
+    // An absolute path reaches the store without its leading backslash, in a string kept for its
+    // room: a listing opens the same path again after every key it lists.
+    const bool absolute = !path.empty() && path[0] == '\\';
+    const bool relative = !absolute && HasOpenKey();
+    if (absolute)
+        storePath_.assign(path, 1, std::string::npos);
+    const std::string& subKey = absolute ? storePath_ : path;
+    if (HasEmptyComponent(subKey))
         return false;
-    const RegistryKey* parent = resolved.relativeToOpenKey ? currentKey_.get() : nullptr;
+    const RegistryKey* parent = relative ? currentKey_.get() : nullptr;
     std::unique_ptr<RegistryKey> key;
     const StoreStatus status =
-        create && !resolved.subKey.empty()
-            ? store_->CreateKey(root_, parent, resolved.subKey, KeyAccess::ReadWrite, key)
-            : store_->OpenKey(root_, parent, resolved.subKey, KeyAccess::ReadWrite, key);
+        create && !subKey.empty()
+            ? store_->CreateKey(root_, parent, subKey, KeyAccess::ReadWrite, key)
+            : store_->OpenKey(root_, parent, subKey, KeyAccess::ReadWrite, key);
     if (status != StoreStatus::Ok || !key)
         return false;
-    std::string newPath =
-        resolved.relativeToOpenKey ? currentPath_ + "\\" + resolved.subKey : resolved.subKey;
     currentKey_ = std::move(key);
-    currentPath_ = std::move(newPath);
+    if (!relative)
+        currentPath_ = subKey;
+    else if (&subKey != &currentPath_)
+        currentPath_.append(1, '\\').append(subKey);
+    else
+        currentPath_ = currentPath_ + "\\" + subKey; // the open key's path, below itself
     return true;
 }
 

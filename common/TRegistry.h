@@ -70,4 +70,5 @@ private:
     std::unique_ptr<RegistryStore> store_;
     std::unique_ptr<RegistryKey> currentKey_;
     std::string currentPath_;
+    std::string storePath_; // the last absolute path handed to the store, without its backslash
 };

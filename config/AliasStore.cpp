@@ -88,8 +88,9 @@ void AliasStore::ListAliases(AliasScope scope,
     listed.clear();
     registry_.SelectRoot(RootOf(scope));
     const TRegistry::Batch batch(registry_);
+    const std::string aliasesKey = AliasesKeyPath;
     // Listing creates the scope's empty Aliases key when it is missing and may be created.
-    if (!registry_.OpenKeyPath(AliasesKeyPath, true))
+    if (!registry_.OpenKeyPath(aliasesKey, true))
         return;
     std::vector<std::string> names;
     registry_.ListSubkeys(names);
@@ -99,9 +100,9 @@ void AliasStore::ListAliases(AliasScope scope,
     bool onAliasesKey = true;
     const auto backToAliasesKey = [&] {
         registry_.CloseCurrentKey();
-        onAliasesKey = registry_.OpenKeyPath(AliasesKeyPath, false);
+        onAliasesKey = registry_.OpenKeyPath(aliasesKey, false);
     };
-    for (const std::string& name : names) {
+    for (std::string& name : names) {
         std::string path;
         // An empty name would open the Aliases key itself.
         if (onAliasesKey && !name.empty() && registry_.OpenKeyPath(name, false)) {
@@ -114,7 +115,7 @@ void AliasStore::ListAliases(AliasScope scope,
             }
             backToAliasesKey();
         }
-        listed.emplace_back(name, std::move(path));
+        listed.emplace_back(std::move(name), std::move(path));
     }
     registry_.CloseCurrentKey();
 }

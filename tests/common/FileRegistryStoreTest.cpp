@@ -708,7 +708,8 @@ TEST_F(FileRegistry, KeysNestedDeeperThanTheRegistryAllowsAreAParseErrorNotACras
 TEST(FileRegistryTree, TreeDeeperThanTheStackIsWalkedAndFreedWithoutRecursion)
 {
     const int answer = Reap(Spawn([] {
-        RegistryFile::Node root;
+        RegistryFile::TreeArena arena;
+        RegistryFile::Node root({}, arena);
         RegistryFile::Node* node = &root;
         for (int n = 0; n < 300000; ++n) {
             node = &node->AddChild("k");
@@ -744,10 +745,10 @@ TEST(FileRegistryTree, ValueSetAgainInOtherFormsKeepsItsBytes)
     const RegistryFile::Value* plain = key->FindValue("plain");
     ASSERT_NE(quoted, nullptr);
     ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(quoted->name, "A\"b");
+    EXPECT_EQ(quoted->Name(), "A\"b");
     EXPECT_EQ(quoted->type, 3u);
     EXPECT_EQ(quoted->Data(), std::string("\x01\x00\x02", 3));
-    EXPECT_EQ(plain->name, "Plain");
+    EXPECT_EQ(plain->Name(), "Plain");
     EXPECT_EQ(plain->Data(), std::string("four\0", 5));
 }
 
@@ -814,7 +815,7 @@ TEST(FileRegistryTree, ValuesStayInNameOrderWhateverTheirNumberAndOrder)
         std::size_t index = 0;
         for (const auto& [lookup, spellingAndData] : expected) {
             const RegistryFile::Value& value = key->ValueAt(index++);
-            ASSERT_EQ(value.name, spellingAndData.first) << "round " << round;
+            ASSERT_EQ(value.Name(), spellingAndData.first) << "round " << round;
             ASSERT_EQ(value.Data(), spellingAndData.second + '\0') << "round " << round;
             ASSERT_EQ(key->FindValue(lookup), &value);
             std::string otherCase = lookup;
@@ -895,10 +896,10 @@ TEST(FileRegistryTree, KeysReadInOneGoEqualTheSameLinesReadOneAtATime)
         ASSERT_EQ(key.ValueCount(), wanted.ValueCount()) << key.name;
         for (std::size_t v = 0; v < wanted.ValueCount(); ++v) {
             const RegistryFile::Value& value = key.ValueAt(v);
-            ASSERT_EQ(value.name, wanted.ValueAt(v).name) << key.name;
-            ASSERT_EQ(value.type, wanted.ValueAt(v).type) << key.name << " " << value.name;
-            ASSERT_EQ(value.Data(), wanted.ValueAt(v).Data()) << key.name << " " << value.name;
-            std::string otherCase(value.name);
+            ASSERT_EQ(value.Name(), wanted.ValueAt(v).Name()) << key.name;
+            ASSERT_EQ(value.type, wanted.ValueAt(v).type) << key.name << " " << value.Name();
+            ASSERT_EQ(value.Data(), wanted.ValueAt(v).Data()) << key.name << " " << value.Name();
+            std::string otherCase(value.Name());
             otherCase[0] = otherCase[0] == 'V' ? 'v' : 'V';
             ASSERT_EQ(key.FindValue(otherCase), &value) << key.name;
         }
@@ -930,14 +931,53 @@ TEST(FileRegistryTree, QuotedTextsReadBackWithTheirEscapesWhereverTheyStand)
     for (const auto& [name, data] : written) {
         const RegistryFile::Value* value = key->FindValue(name);
         ASSERT_NE(value, nullptr) << name;
-        EXPECT_EQ(value->name, name);
+        EXPECT_EQ(value->Name(), name);
         EXPECT_EQ(value->Data(), data) << name;
     }
 }
 
+// A key that has subkeys and more values than lie side by side keeps both, and each shrinks
+// back on its own.
+TEST(FileRegistryTree, KeyWithSubkeysAndManyValuesKeepsEachApart)
+{
+    std::string file = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K\\B]\r\n\"In B\"=\"b\"\r\n\r\n"
+                       "[HKEY_CURRENT_USER\\K]\r\n";
+    for (int n = 39; n >= 0; --n)
+        file +=
+            "\"v" + std::to_string(100 + n) + "\"=dword:0000000" + std::to_string(n % 10) + "\r\n";
+    file += "\r\n[HKEY_CURRENT_USER\\K\\a]\r\n\r\n";
+    RegistryFile::Reader reader("HKEY_CURRENT_USER", "HKCU");
+    ASSERT_TRUE(reader.Feed(file)) << reader.Error();
+    const RegistryFile::Node* key = reader.Tree().Child("k");
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->ValueCount(), 40u);
+    EXPECT_EQ(key->ValueAt(0).Name(), "v100");
+    EXPECT_EQ(key->ValueAt(39).Name(), "v139");
+    ASSERT_EQ(key->ChildCount(), 2u);
+    EXPECT_EQ(key->ChildAt(0).name, "a");
+    EXPECT_EQ(key->ChildAt(1).name, "B");
+    EXPECT_EQ(key->LongestChildName(), 1u);
+
+    std::string removals = "[HKEY_CURRENT_USER\\K]\r\n";
+    for (int n = 0; n < 38; ++n)
+        removals += "\"V" + std::to_string(100 + n) + "\"=-\r\n";
+    ASSERT_TRUE(reader.Feed(removals + "\r\n[-HKEY_CURRENT_USER\\K\\A]\r\n\r\n")) << reader.Error();
+    ASSERT_EQ(key->ValueCount(), 2u);
+    EXPECT_EQ(key->ValueAt(0).Name(), "v138");
+    EXPECT_EQ(key->FindValue("V139")->Data(), std::string("\x09\0\0\0", 4));
+    ASSERT_EQ(key->ChildCount(), 1u);
+    ASSERT_NE(key->Child("b"), nullptr);
+    EXPECT_EQ(key->Child("b")->FindValue("in b")->Data(), std::string("b\0", 2));
+    EXPECT_EQ(key->Child("a"), nullptr);
+    EXPECT_EQ(RegistryFile::WholeFile(reader.Tree(), "HKEY_CURRENT_USER"),
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"v138\"=dword:00000008\r\n"
+              "\"v139\"=dword:00000009\r\n\r\n[HKEY_CURRENT_USER\\K\\B]\r\n\"In B\"=\"b\"\r\n\r\n");
+}
+
 TEST(FileRegistryTree, SubkeysListInNameOrderHoweverTheyWereAdded)
 {
-    RegistryFile::Node key;
+    RegistryFile::TreeArena arena;
+    RegistryFile::Node key("K", arena);
     key.AddChild("Beta");
     key.AddChild("Gamma ray");
     ASSERT_EQ(key.ChildCount(), 2u);
@@ -947,7 +987,7 @@ TEST(FileRegistryTree, SubkeysListInNameOrderHoweverTheyWereAdded)
     key.AddChild("zeta");
     std::vector<std::string> listed;
     for (std::size_t i = 0; i < key.ChildCount(); ++i)
-        listed.push_back(key.ChildAt(i).name);
+        listed.emplace_back(key.ChildAt(i).name);
     EXPECT_EQ(listed, (std::vector<std::string>{"alpha", "Beta", "Gamma ray", "zeta"}));
     EXPECT_EQ(key.Child("GAMMA RAY"), &key.ChildAt(2));
 

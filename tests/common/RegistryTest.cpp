@@ -186,6 +186,24 @@ TEST_F(Registry, PathsResolveFromTheOpenKeyOrTheRootAndAFailedOpenKeepsTheKey)
     EXPECT_EQ(registry.ReadText("Where"), "inner");
 }
 
+TEST_F(Registry, KeyOpenedBelowItselfByItsOwnPathNamesBothInItsPath)
+{
+    ASSERT_TRUE(registry.OpenKeyPath(At("Outer"), true));
+    ASSERT_TRUE(registry.OpenKeyPath(registry.CurrentPath(), true));
+    EXPECT_EQ(registry.CurrentPath(), base + "\\Outer\\" + base + "\\Outer");
+    registry.WriteText("Where", "nested");
+    EXPECT_EQ(Stored("Outer\\" + base + "\\Outer", "Where"),
+              Typed(REG_TYPE_SZ, std::string("nested\0", 7)));
+
+    // An absolute path replaces the whole path; one that fails leaves it as it was.
+    ASSERT_TRUE(registry.OpenKeyPath(At("Outer"), false));
+    EXPECT_FALSE(registry.OpenKeyPath(At("Missing"), false));
+    EXPECT_EQ(registry.CurrentPath(), base + "\\Outer");
+    ASSERT_TRUE(registry.OpenKeyPath(base + "\\Outer", false));
+    EXPECT_EQ(registry.CurrentPath(), base + "\\Outer\\" + base + "\\Outer");
+    EXPECT_EQ(registry.ReadText("Where"), "nested");
+}
+
 TEST_F(Registry, ReadsTellMissingEmptyAndWrongTypedValuesApartInTheirOwnOrder)
 {
     // name, type, bytes, what ReadText gives, what ReadNumber gives (or their errors)
