@@ -212,21 +212,27 @@ int RunSelf(const char* argument, double& childCpuSeconds)
     return WEXITSTATUS(status);
 }
 
+// Times new processes of this program started with `argument`, and counts their CPU time.
+void TimeNewProcesses(benchmark::State& state, const char* argument, const char* failure)
+{
+    double childCpuSeconds = 0;
+    for (auto _ : state) {
+        if (RunSelf(argument, childCpuSeconds) != 0) {
+            state.SkipWithError(failure);
+            break;
+        }
+    }
+    state.counters["child_cpu_ms"] =
+        benchmark::Counter(childCpuSeconds * 1000, benchmark::Counter::kAvgIterations);
+}
+
 // A new process that opens a store of 10,000 aliases and reads one value of one alias.
 void BM_OpenStoreInNewProcess(benchmark::State& state)
 {
     const int count = static_cast<int>(state.range(0));
     UseStore(Stores().FreshStore(count, "open"));
     setenv("QTS_BENCH_ALIAS", AliasName(count - 1).c_str(), 1);
-    double childCpuSeconds = 0;
-    for (auto _ : state) {
-        if (RunSelf(OpenStoreArgument, childCpuSeconds) != 0) {
-            state.SkipWithError("the new process could not read the store");
-            break;
-        }
-    }
-    state.counters["child_cpu_ms"] =
-        benchmark::Counter(childCpuSeconds * 1000, benchmark::Counter::kAvgIterations);
+    TimeNewProcesses(state, OpenStoreArgument, "the new process could not read the store");
 }
 BENCHMARK(BM_OpenStoreInNewProcess)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -237,30 +243,14 @@ void BM_ListAliasesInNewProcess(benchmark::State& state)
     const int count = static_cast<int>(state.range(0));
     UseStore(Stores().FreshStore(count, "list-new"));
     setenv("QTS_BENCH_COUNT", std::to_string(count).c_str(), 1);
-    double childCpuSeconds = 0;
-    for (auto _ : state) {
-        if (RunSelf(ListAliasesArgument, childCpuSeconds) != 0) {
-            state.SkipWithError("the new process did not list every alias");
-            break;
-        }
-    }
-    state.counters["child_cpu_ms"] =
-        benchmark::Counter(childCpuSeconds * 1000, benchmark::Counter::kAvgIterations);
+    TimeNewProcesses(state, ListAliasesArgument, "the new process did not list every alias");
 }
 BENCHMARK(BM_ListAliasesInNewProcess)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same new process that exits at once: what starting a process costs by itself.
 void BM_StartProcessOnly(benchmark::State& state)
 {
-    double childCpuSeconds = 0;
-    for (auto _ : state) {
-        if (RunSelf(StartOnlyArgument, childCpuSeconds) != 0) {
-            state.SkipWithError("the new process failed");
-            break;
-        }
-    }
-    state.counters["child_cpu_ms"] =
-        benchmark::Counter(childCpuSeconds * 1000, benchmark::Counter::kAvgIterations);
+    TimeNewProcesses(state, StartOnlyArgument, "the new process failed");
 }
 BENCHMARK(BM_StartProcessOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
