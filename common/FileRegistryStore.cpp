@@ -439,6 +439,10 @@ bool FileRegistryStore::RootFile::Look(bool byName)
             MarkUnusable(NotRegular(path_, file_, st.st_mode));
             return false;
         }
+        // Only a file held open keeps its inode number: the one read last, if it was let go of,
+        // may be gone and its number given to this one, which is then a different file.
+        if (!dataFd_.Valid())
+            seen_ = Fingerprint();
         dataFd_ = std::move(fd);
         return Follow(dataFd_.Get(), st);
     }
