@@ -439,6 +439,10 @@ bool FileRegistryStore::RootFile::Look(bool byName)
             MarkUnusable(NotRegular(path_, file_, st.st_mode));
             return false;
         }
+        // Only a file held open keeps its inode number: the one read last, if it was let go of,
+        // may be gone and its number given to this one, which is then a different file.
+        if (!dataFd_.Valid())
+            seen_ = Fingerprint();
         dataFd_ = std::move(fd);
         return Follow(dataFd_.Get(), st);
     }
@@ -738,6 +742,11 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
     ok = ok && ::fchmod(temporary.Get(), seen_.mode & 07777) == 0 &&
          ::fstat(temporary.Get(), &written) == 0 && written.st_uid == seen_.owner &&
          written.st_gid == seen_.group && (written.st_mode & 07777) == (seen_.mode & 07777);
+    // The new file stays open in place of the old one. Its device and inode tell the next look
+    // whether the name still leads to it only while it is held: once let go, others may replace
+    // and remove it, and its inode number may go to a file of theirs, which must not be read on
+    // from where this one ends.
+    Descriptor kept(ok ? ::fcntl(temporary.Get(), F_DUPFD_CLOEXEC, 0) : -1);
     if (!ok || !temporary.Finish() || !temporary.RenameTo(file_))
         return;
     PosixFile::SyncFolder(folder);
@@ -746,9 +755,13 @@ void FileRegistryStore::RootFile::CompactIfWorthIt()
     reader_.Reset();
     if (!reader_.Feed(std::move(image)))
         looked_ = false;
+    // The rename may have changed the new file's status time: taken afresh, the next look finds
+    // it as it is. Without a descriptor of its own (none to spare), the next look opens it again.
+    if (kept.Valid() && ::fstat(kept.Get(), &written) != 0)
+        kept.Reset();
     seen_ = Fingerprint::Of(written);
-    // The open file is the old one: the next look opens the new one.
-    dataFd_.Reset();
+    dataFd_ = std::move(kept);
+    dataWritable_ = dataFd_.Valid();
 }
 
 namespace RegistryFile

@@ -1383,6 +1383,84 @@ TEST_F(FileRegistry, KeysKeptOpenSeeWhatOtherProcessesChangedAtTheirNextRead)
 namespace
 {
 
+// Puts `bytes` in place of `file` as another process's compaction would, in a file that gets
+// the inode number `freed` where the file system gives a freed number out again: the file at
+// the name goes first, then new files are made until one has that number.
+void ReplaceReusingInode(const std::string& file, ino_t freed, const std::string& bytes)
+{
+    const std::string folder = PosixFile::FolderOf(file);
+    WriteBytes(folder + "/placeholder.reg", "REGEDIT4\r\n\r\n");
+    ASSERT_EQ(::rename((folder + "/placeholder.reg").c_str(), file.c_str()), 0);
+    std::vector<std::string> made;
+    for (bool reused = false; !reused && made.size() < 16;) {
+        made.push_back(folder + "/candidate" + std::to_string(made.size()) + ".reg");
+        PosixFile::Descriptor fd(
+            ::open(made.back().c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        struct stat st {
+        };
+        ASSERT_TRUE(fd.Valid() && ::fstat(fd.Get(), &st) == 0);
+        reused = st.st_ino == freed;
+    }
+    WriteBytes(made.back(), bytes);
+    ASSERT_EQ(::rename(made.back().c_str(), file.c_str()), 0);
+    made.pop_back();
+    for (const std::string& name : made)
+        fs::remove(name);
+}
+
+} // namespace
+
+TEST_F(FileRegistry, FileGivenTheInodeNumberOfTheStoresOwnCompactionIsReadAsANewFile)
+{
+    fs::create_directory(environment.Root() + "/plain");
+    fs::create_directory(environment.Root() + "/dotfiles");
+    fs::create_directory(environment.Root() + "/config");
+    const std::string linked = environment.Root() + "/config/user.reg";
+    fs::create_symlink("../dotfiles/user.reg", linked);
+    const std::pair<std::string, std::string> ways[] = {
+        {environment.Root() + "/plain/user.reg", environment.Root() + "/plain/user.reg"},
+        {linked, environment.Root() + "/dotfiles/user.reg"}};
+    for (const auto& [name, file] : ways) {
+        SCOPED_TRACE(name);
+        WriteBytes(file, "REGEDIT4\r\n\r\n");
+        FileRegistryStore store(name, environment.MachineRegistryFile());
+        std::unique_ptr<RegistryKey> key;
+        ASSERT_EQ(store.CreateKey(RegistryRoot::CurrentUser, nullptr, "Software\\Shared",
+                                  KeyAccess::ReadWrite, key),
+                  StoreStatus::Ok);
+        ASSERT_EQ(store.SetValue(*key, "Kept", 1, std::string("yes\0", 4)), StoreStatus::Ok);
+        // Rewritten until the store compacts the file into a new one.
+        const ino_t before = InodeOf(file);
+        ino_t compacted = before;
+        for (int n = 0; n < 200 && compacted == before; ++n) {
+            const std::string scratch(2000, static_cast<char>('a' + n % 26));
+            ASSERT_EQ(store.SetValue(*key, "Scratch", 1, scratch + '\0'), StoreStatus::Ok);
+            compacted = InodeOf(file);
+        }
+        ASSERT_NE(compacted, before);
+
+        // Another process's file, longer than the compacted one, with a line running across
+        // where that one ends: read on from there, it would be damaged.
+        const std::string filler(2 * fs::file_size(file), 'x');
+        const std::string replacement =
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Shared]\r\n\"Kept\"=\"replaced\"\r\n"
+            "\"Filler\"=\"" +
+            filler + "\"\r\n\r\n";
+        ASSERT_NO_FATAL_FAILURE(ReplaceReusingInode(file, compacted, replacement));
+
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ReadThrough(store, *key, "Kept"), "replaced");
+        EXPECT_TRUE(ReadThrough(store, *key, "Filler") == filler);
+        EXPECT_EQ(store.SetValue(*key, "After", 1, std::string("yes\0", 4)), StoreStatus::Ok);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_TRUE(ReadBytes(file) == replacement + "[HKEY_CURRENT_USER\\Software\\Shared]\r\n"
+                                                     "\"After\"=\"yes\"\r\n\r\n");
+    }
+}
+
+namespace
+{
+
 // Whether another process could take the store's lock now (it is given back at once).
 bool LockIsFree(const std::string& storeFile)
 {
