@@ -26,23 +26,17 @@ namespace
 
 // Under AddressSanitizer, memory of the arena that no one holds may not be touched: a piece used
 // after it was given back is found as it would be with the C library's heap.
-void Unusable(const void* memory, std::size_t bytes)
+void MarkUsable(const void* memory, std::size_t bytes, bool usable)
 {
 #ifdef QTS_ARENA_CHECKED
-    ASAN_POISON_MEMORY_REGION(memory, bytes);
+    if (usable)
+        ASAN_UNPOISON_MEMORY_REGION(memory, bytes);
+    else
+        ASAN_POISON_MEMORY_REGION(memory, bytes);
 #else
     static_cast<void>(memory);
     static_cast<void>(bytes);
-#endif
-}
-
-void Usable(const void* memory, std::size_t bytes)
-{
-#ifdef QTS_ARENA_CHECKED
-    ASAN_UNPOISON_MEMORY_REGION(memory, bytes);
-#else
-    static_cast<void>(memory);
-    static_cast<void>(bytes);
+    static_cast<void>(usable);
 #endif
 }
 
@@ -58,7 +52,7 @@ void* TreeArena::Allocate(std::size_t bytes)
     if (units < kept_.size() && kept_[units]) {
         void* piece = kept_[units];
         std::memcpy(&kept_[units], piece, sizeof(void*));
-        Usable(piece, units * Unit);
+        MarkUsable(piece, units * Unit, true);
         return piece;
     }
     if (units > SIZE_MAX / Unit)
@@ -69,7 +63,7 @@ void* TreeArena::Allocate(std::size_t bytes)
     void* piece = next_;
     next_ += size;
     left_ -= size;
-    Usable(piece, size);
+    MarkUsable(piece, size, true);
     return piece;
 }
 
@@ -81,7 +75,7 @@ void TreeArena::Free(void* piece, std::size_t bytes)
         return;
     std::memcpy(piece, &kept_[units], sizeof(void*));
     kept_[units] = piece;
-    Unusable(static_cast<char*>(piece) + sizeof(void*), units * Unit - sizeof(void*));
+    MarkUsable(static_cast<char*>(piece) + sizeof(void*), units * Unit - sizeof(void*), false);
 }
 
 void TreeArena::NewBlock(std::size_t least)
@@ -103,7 +97,7 @@ void TreeArena::NewBlock(std::size_t least)
     }
     block.start = start;
     block.size = size;
-    Unusable(start, size);
+    MarkUsable(start, size, false);
     blocks_.push_back(std::move(block));
     // What was left of the block before stays unused: it is less than the piece asked for.
     next_ = start;
@@ -119,7 +113,7 @@ TreeArena::~TreeArena()
 void TreeArena::Release()
 {
     for (const Block& block : blocks_)
-        Usable(block.start, block.size);
+        MarkUsable(block.start, block.size, true);
     blocks_.clear();
     next_ = nullptr;
     left_ = 0;
