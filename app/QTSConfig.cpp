@@ -8,6 +8,7 @@
 #include "FontConfigurationLoad.h"
 #include "QtsFormTools.h"
 #include "QtsMode.h"
+#include "QtsWidgets.h"
 #include "SetupForm.h"
 #include "WinePrefix.h"
 
@@ -28,6 +29,9 @@ int main(int argc, char** argv)
     // also be appended to every window caption on X11.
     application.setApplicationName(QString::fromUtf8(ApplicationTitle));
     fonts.Wait();
+    // The setup window is in the desktop's font; the alias window and its dialogs are in the
+    // classic one.
+    UseDialogFont(mode == QtsMode::Setup ? QApplication::font() : ClassicDialogFont());
 
     std::unique_ptr<QWidget> window;
     if (mode == QtsMode::Setup)

@@ -1,5 +1,6 @@
 #include "QtsWidgets.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
@@ -87,6 +88,17 @@ private:
 };
 
 } // namespace
+
+void UseDialogFont(QFont font)
+{
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
+}
+
+QFont ClassicDialogFont()
+{
+    return QFont("MS Sans Serif", 8);
+}
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text)
 {

@@ -2,6 +2,7 @@
 // parent, its object name (the name the window's tables give it) and its caption.
 #pragma once
 
+#include <QFont>
 #include <QMargins>
 #include <QString>
 
@@ -18,6 +19,16 @@ template <class Widget> Widget* Named(Widget* widget, const char* name)
     widget->setObjectName(QString::fromUtf8(name));
     return widget;
 }
+
+// Makes `font` the application's font, laid out without OpenType shaping where a script does not
+// need it: the classic dialog fonts have no such features, and every text the windows measure
+// costs a fraction of a shaped one. Scripts that need shaping are still shaped. A widget made
+// before it has its parent (a line edit lays out its text at once) then also measures in the
+// window's font, not in a third one. Call once, before any window.
+void UseDialogFont(QFont font);
+
+// The font of the alias window and its dialogs.
+QFont ClassicDialogFont();
 
 // A label that shows its text as it is (a "<" in it is not markup). `name` may be empty.
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text);
