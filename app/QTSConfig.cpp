@@ -1,6 +1,7 @@
 // QTSConfig: starts the application, chooses the mode from the first argument and runs the
 // one window of that mode until it closes.
 #include <QApplication>
+#include <QFontDatabase>
 #include <memory>
 
 #include "AliasListing.h"
@@ -31,7 +32,8 @@ int main(int argc, char** argv)
     fonts.Wait();
     // The setup window is in the desktop's font; the alias window and its dialogs are in the
     // classic one.
-    UseDialogFont(mode == QtsMode::Setup ? QApplication::font() : ClassicDialogFont());
+    UseDialogFont(mode == QtsMode::Setup ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
+                                         : ClassicDialogFont());
 
     std::unique_ptr<QWidget> window;
     if (mode == QtsMode::Setup)

@@ -87,6 +87,34 @@ private:
     mutable std::size_t next_ = 0;
 };
 
+// See NewLateMeasuredPage().
+class TLateMeasuredPage : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+    void Measure()
+    {
+        if (!late_)
+            return;
+        late_ = false;
+        updateGeometry();
+    }
+
+    QSize sizeHint() const override { return Late() ? QSize() : QWidget::sizeHint(); }
+    QSize minimumSizeHint() const override { return Late() ? QSize() : QWidget::minimumSizeHint(); }
+    bool hasHeightForWidth() const override { return !Late() && QWidget::hasHeightForWidth(); }
+    int heightForWidth(int width) const override
+    {
+        return Late() ? -1 : QWidget::heightForWidth(width);
+    }
+
+private:
+    bool Late() const { return late_ && !isVisible(); }
+
+    bool late_ = true;
+};
+
 } // namespace
 
 void UseDialogFont(QFont font)
@@ -98,6 +126,18 @@ void UseDialogFont(QFont font)
 QFont ClassicDialogFont()
 {
     return QFont("MS Sans Serif", 8);
+}
+
+QWidget* NewLateMeasuredPage(const char* name)
+{
+    return Named(new TLateMeasuredPage, name);
+}
+
+void MeasureLatePages(QWidget& window)
+{
+    for (QWidget* child : window.findChildren<QWidget*>())
+        if (auto* page = dynamic_cast<TLateMeasuredPage*>(child))
+            page->Measure();
 }
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text)

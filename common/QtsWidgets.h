@@ -40,5 +40,13 @@ QLineEdit* NewEdit(QWidget* parent, const char* name, const QString& text = QStr
 QFrame* NewBevel(QWidget* parent, const char* name);
 // The small "..." button beside an edit field, as high as the field; never a default button.
 QPushButton* NewBrowseButton(QWidget* parent, const char* name, const QLineEdit& besides);
+// A page of a tab control that tells the layouts around it nothing of its size while it is hidden,
+// until MeasureLatePages() is called for its window. A tab control otherwise measures every
+// hidden page (every text on it, several times over) to find its own size before its window
+// first shows; a window of a fixed size can leave that until it is on the screen. A page that is
+// shown is measured as any other.
+QWidget* NewLateMeasuredPage(const char* name);
+// Lets every page of `window` made by NewLateMeasuredPage() count in the layouts from now on.
+void MeasureLatePages(QWidget& window);
 // The layout of a page of a tab control, with the page's margins around its contents.
 QVBoxLayout* NewPageLayout(QWidget* page, const QMargins& margins, int spacing = -1);

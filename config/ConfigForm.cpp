@@ -14,12 +14,14 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 
 #include "ConfigFormAliasList.h"
 #include "QtsFormTools.h"
 #include "QtsGuard.h"
+#include "QtsWidgets.h"
 #include "WindowPlacement.h"
 
 namespace
@@ -219,8 +221,14 @@ bool TFormConfig::event(QEvent* event)
 bool TFormConfig::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (watched == windowHandle() && type == QEvent::Expose)
+    if (watched == windowHandle() && type == QEvent::Expose) {
         FrameMayBeKnown();
+        // The hidden pages count in the layouts once the window has been drawn the first time.
+        if (!pagesMeasured_) {
+            pagesMeasured_ = true;
+            QTimer::singleShot(0, this, [this] { MeasureLatePages(*this); });
+        }
+    }
     // Shift+F10 opens the list's pop-up menu, as the Menu key and a right click do.
     if (watched == LstAliases && type == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -169,6 +169,7 @@ private:
     QRect outerBounds_{DesignLeft, DesignTop, DesignWidth, DesignHeight};
     bool placedOnScreen_ = false;
     bool frameKnown_ = false;
+    bool pagesMeasured_ = false;
     QString currentHint_;
     // Start and length of the connect string's selection when the edit last lost the focus.
     std::pair<int, int> connectSelection_{-1, 0};

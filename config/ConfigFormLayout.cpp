@@ -174,18 +174,17 @@ void TFormConfig::BuildControls()
     Pages->tabBar()->setStyle(tabStyle);
     // Each page joins the pages before it gets its controls: the first one added is shown at
     // once, and a page with its controls already in place would lay them out for a size it
-    // never has on screen, measuring every text for nothing.
-    const auto addPage = [this](const char* name, const QString& caption) {
-        auto* page = new QWidget;
-        page->setObjectName(name);
+    // never has on screen, measuring every text for nothing. The window has a size of its own,
+    // so the hidden pages are measured only once it is on the screen.
+    const auto addPage = [this](QWidget* page, const QString& caption) {
         Pages->addTab(page, caption);
         return page;
     };
-    BuildConnectionPage(addPage("TabConnection", "Connection"));
-    BuildCompatibilityPage(addPage("TabCompatibility", "Compatibility"));
-    BuildSettings1Page(addPage("TabSettings1", "Settings 1"));
-    BuildSettings2Page(addPage("TabSettings2", "Settings 2"));
-    BuildRowFetchingPage(addPage("TabRowFetching", "Row Fetching"));
+    BuildConnectionPage(addPage(Named(new QWidget, "TabConnection"), "Connection"));
+    BuildCompatibilityPage(addPage(NewLateMeasuredPage("TabCompatibility"), "Compatibility"));
+    BuildSettings1Page(addPage(NewLateMeasuredPage("TabSettings1"), "Settings 1"));
+    BuildSettings2Page(addPage(NewLateMeasuredPage("TabSettings2"), "Settings 2"));
+    BuildRowFetchingPage(addPage(NewLateMeasuredPage("TabRowFetching"), "Row Fetching"));
 
     Panel3 = new QWidget(Panel2);
     Panel3->setObjectName("Panel3");

@@ -1,6 +1,8 @@
 // The labels of both windows remember the heights they measured: what they answer must stay what
-// a plain label answers, whatever changed in between.
+// a plain label answers, whatever changed in between. Pages measured late still count once let.
 #include <QLabel>
+#include <QTabWidget>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -57,4 +59,33 @@ TEST(WrappingLabel, MeasuresAsAPlainLabelAfterEachChange)
     ExpectPlainHeights(*label);
     label->setWordWrap(false);
     ExpectPlainHeights(*label);
+}
+
+TEST(LateMeasuredPage, CountsInTheTabControlsSizeOnceItsWindowLetsIt)
+{
+    QWidget window;
+    auto* tabs = new QTabWidget(&window);
+    tabs->addTab(new QWidget, "Shown");
+    QWidget* hidden = NewLateMeasuredPage("Hidden");
+    tabs->addTab(hidden, "Hidden");
+    auto* layout = new QVBoxLayout(hidden);
+    for (int line = 0; line < 12; ++line)
+        layout->addWidget(NewLabel(hidden, nullptr, "A line of the hidden page"));
+    const QSize pageMinimum = layout->totalMinimumSize();
+
+    EXPECT_LT(tabs->minimumSizeHint().height(), pageMinimum.height());
+    EXPECT_FALSE(hidden->sizeHint().isValid());
+
+    MeasureLatePages(window);
+    EXPECT_GE(tabs->minimumSizeHint().height(), pageMinimum.height());
+    EXPECT_GE(tabs->sizeHint().width(), layout->totalSizeHint().width());
+
+    // Shown, a page counts as any other, measured or not.
+    QWidget* shownLate = NewLateMeasuredPage("ShownLate");
+    tabs->addTab(shownLate, "Shown late");
+    auto* lateLayout = new QVBoxLayout(shownLate);
+    lateLayout->addWidget(NewLabel(shownLate, nullptr, "Shown at once"));
+    tabs->setCurrentWidget(shownLate);
+    window.show();
+    EXPECT_TRUE(shownLate->sizeHint().isValid());
 }

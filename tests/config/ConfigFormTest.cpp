@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLayout>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -49,6 +50,17 @@ TEST_F(OpeningTheWindow, FirstStartShowsTheDesignPlacementWithNothingToEdit)
     EXPECT_EQ(EnabledOptionControls(window), 0);
     EXPECT_FALSE(window.BtnApply->isEnabled());
     EXPECT_TRUE(window.ChkSeeChanges->isChecked());
+    // The hidden pages are measured once the window is drawn: then every page counts in the
+    // sizes the panels ask for.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        for (int page = 0; page < window.Pages->count(); ++page) {
+            const QLayout& layout = *window.Pages->widget(page)->layout();
+            if (window.Pages->sizeHint().height() <= layout.totalSizeHint().height() ||
+                window.Pages->minimumSizeHint().height() <= layout.totalMinimumSize().height())
+                return false;
+        }
+        return true;
+    }));
 
     // Tab order: each page's controls in their order, then Apply, OK, Cancel.
     QStringList chain;

@@ -29,6 +29,7 @@
 #include "AliasValueNames.h"
 #include "ConfigForm.h"
 #include "QtsFormTools.h"
+#include "QtsWidgets.h"
 #include "TRegistry.h"
 #include "TestEnvironment.h"
 
@@ -39,6 +40,8 @@ class AliasWindowTest : public ::testing::Test
 protected:
     AliasWindowTest()
     {
+        // The window's font as the program sets it.
+        UseDialogFont(ClassicDialogFont());
         // Message dialogs with a queued answer (AnswerNext) are answered without being shown.
         SetMessageDialogAnswer([this](const MessageDialogRequest& request) -> std::optional<int> {
             if (nextAnswers_.empty())

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,6 +23,7 @@
 
 #include "InstalledEnvironments.h"
 #include "QtsFormTools.h"
+#include "QtsWidgets.h"
 #include "SetupForm.h"
 #include "TestEnvironment.h"
 
@@ -123,6 +125,8 @@ protected:
         if (remembered)
             InstalledEnvironments::WriteValue(false, InstalledEnvironments::EngineKey(),
                                               "LastEnvironment", remembered);
+        // The window's font as the program sets it.
+        UseDialogFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
         form = std::make_unique<TFormSetup>();
         return *form;
     }
