@@ -1,10 +1,13 @@
 // The labels of both windows remember the heights they measured: what they answer must stay what
 // a plain label answers, whatever changed in between. Pages measured late still count once let.
 #include <QLabel>
+#include <QRandomGenerator>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <memory>
+#include <string>
 
 #include "QtsWidgets.h"
 
@@ -27,10 +30,40 @@ int PlainHeight(const QLabel& like, int width)
     return plain.heightForWidth(width);
 }
 
+// A plain label set up as `like` is.
+std::unique_ptr<QLabel> PlainLike(const QLabel& like)
+{
+    auto plain = std::make_unique<QLabel>(like.text());
+    plain->setTextFormat(like.textFormat());
+    plain->setWordWrap(like.wordWrap());
+    plain->setAlignment(like.alignment());
+    plain->setFont(like.font());
+    plain->setMargin(like.margin());
+    plain->setIndent(like.indent());
+    plain->setFrameShape(like.frameShape());
+    plain->setContentsMargins(like.contentsMargins());
+    plain->setMinimumSize(like.minimumSize());
+    plain->setMaximumSize(like.maximumSize());
+    plain->setBuddy(like.buddy());
+    return plain;
+}
+
 void ExpectPlainHeights(const QLabel& label)
 {
     for (const int width : {40, 120, 300, 120, 40, 1000})
         EXPECT_EQ(label.heightForWidth(width), PlainHeight(label, width)) << "width " << width;
+}
+
+// Every size the layouts ask of the label, as a plain label answers it.
+void ExpectPlainSizes(const QLabel& label)
+{
+    const std::unique_ptr<QLabel> plain = PlainLike(label);
+    const std::string what = label.text().left(40).toStdString();
+    EXPECT_EQ(label.sizeHint(), plain->sizeHint()) << what;
+    EXPECT_EQ(label.minimumSizeHint(), plain->minimumSizeHint()) << what;
+    for (const int width : {0, 1, 17, 40, 75, 120, 199, 300, 367, 1000, QWIDGETSIZE_MAX})
+        EXPECT_EQ(label.heightForWidth(width), plain->heightForWidth(width))
+            << what << " at width " << width;
 }
 
 } // namespace
@@ -59,6 +92,66 @@ TEST(WrappingLabel, MeasuresAsAPlainLabelAfterEachChange)
     ExpectPlainHeights(*label);
     label->setWordWrap(false);
     ExpectPlainHeights(*label);
+}
+
+TEST(WrappingLabel, MeasuresEveryTextAsAPlainLabelDoes)
+{
+    QStringList texts = {
+        "x",
+        "Prefetch",
+        "%  (this is x mentioned above)",
+        "Set Reset > (100/Threshold). Otherwise you get only prefetches.",
+        "C:\\Program Files\\Quillon\\Tessarium\\Lib\\Delphi3;C:\\Program Files\\Borland",
+        "The DataSet.Refresh operation is defined by the BDE as keeping the record pointer "
+        "stable. This cannot be efficiently implemented on Jet. Refresh therefore jumps to the "
+        "top of the recordset. You may alternatively turn Refresh off here.",
+        "A-very-long-hyphenated-word-that-cannot-fit followed by short ones and "
+        "ÄÖÜ äöü ß é — “quoted” text, numbers 1,234.56 and VCLDB??.?pl.",
+        "  leading spaces and  double  spaces inside",
+        "Mixed scripts: Ελληνικά кириллица 中文字符 עברית",
+        "Ends with a mnemonic &Accelerator",
+        "Ends with a space ",
+        "Two\nlines",
+    };
+    // Random words of random lengths, as a layout would never meet but may.
+    QRandomGenerator random(20261208);
+    for (int text = 0; text < 12; ++text) {
+        QString words;
+        const int count = random.bounded(1, 40);
+        for (int word = 0; word < count; ++word) {
+            if (word)
+                words += random.bounded(8) ? QStringLiteral(" ") : QStringLiteral("-");
+            const int letters = random.bounded(1, 16);
+            for (int letter = 0; letter < letters; ++letter)
+                words += QChar(u'a' + random.bounded(26) - (random.bounded(5) ? 0 : 32));
+        }
+        texts << words;
+    }
+    QFont bold = ClassicDialogFont();
+    bold.setBold(true);
+    QFont unshaped = QFont("Sans Serif", 13);
+    unshaped.setStyleStrategy(QFont::PreferNoShaping);
+    for (const QFont& font : {QFont(), ClassicDialogFont(), bold, unshaped}) {
+        for (const QString& text : texts) {
+            QWidget page;
+            page.setFont(font);
+            QLabel* wrapping = NewWrappingLabel(&page, "Wrapping", text);
+            QLabel* single = NewLabel(&page, "Single", text);
+            ExpectPlainSizes(*wrapping);
+            ExpectPlainSizes(*single);
+            wrapping->setMargin(3);
+            wrapping->setIndent(5);
+            single->setFrameShape(QFrame::Box);
+            single->setContentsMargins(2, 1, 4, 3);
+            ExpectPlainSizes(*wrapping);
+            ExpectPlainSizes(*single);
+            wrapping->setMaximumWidth(250);
+            wrapping->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+            single->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+            ExpectPlainSizes(*wrapping);
+            ExpectPlainSizes(*single);
+        }
+    }
 }
 
 TEST(LateMeasuredPage, CountsInTheTabControlsSizeOnceItsWindowLetsIt)
