@@ -9,12 +9,22 @@ FontConfigurationLoad::FontConfigurationLoad()
 #ifdef QTS_HAVE_FONTCONFIG
     // fontconfig keeps the configuration it loads as the process's default; the toolkit's own
     // FcInit then finds it there.
-    loaded_ = std::async(std::launch::async, [] { FcInit(); });
+    readSignal_ = read_.get_future();
+    thread_ = std::thread([this] {
+        FcInit();
+        read_.set_value();
+    });
 #endif
+}
+
+FontConfigurationLoad::~FontConfigurationLoad()
+{
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void FontConfigurationLoad::Wait()
 {
-    if (loaded_.valid())
-        loaded_.wait();
+    if (readSignal_.valid())
+        readSignal_.wait();
 }

@@ -4,15 +4,21 @@
 #pragma once
 
 #include <future>
+#include <thread>
 
 class FontConfigurationLoad
 {
 public:
     FontConfigurationLoad();
+    ~FontConfigurationLoad();
+    FontConfigurationLoad(const FontConfigurationLoad&) = delete;
+    FontConfigurationLoad& operator=(const FontConfigurationLoad&) = delete;
     // Waits until the configuration has been read: the toolkit, asked for a font first, would
-    // read all of it once more beside this thread.
+    // read all of it once more beside this thread. The thread itself ends on its own time.
     void Wait();
 
 private:
-    std::future<void> loaded_;
+    std::promise<void> read_;
+    std::future<void> readSignal_;
+    std::thread thread_;
 };
