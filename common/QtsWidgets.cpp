@@ -254,7 +254,7 @@ private:
 
 void UseDialogFont(QFont font)
 {
-    font.setStyleStrategy(QFont::PreferNoShaping);
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
     QApplication::setFont(font);
 }
 
