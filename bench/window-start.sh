@@ -9,7 +9,10 @@
 # turns, so noise falls on all alike, after one warm-up run of each), and the median's ratio to
 # the floor's median. A measuring tool, never a test.
 #
-# Usage: bench/window-start.sh [-n N] [build-dir]   (default: 21 runs, build-dir "build")
+# Usage: bench/window-start.sh [-n N] [build-dir...]   (default: 21 runs, build-dir "build")
+# With several build directories (say, before and after a change) their programs take turns
+# within each round, against the one floor of the first: on a noisy machine, a comparison
+# within one run is worth more than one across runs.
 # The build needs -DQTS_BENCHMARKS=ON (a Release tree to measure). Runs on an Xvfb of its own,
 # started with -displayfd, with private stores, drive table and XDG folders; the program under
 # measurement is ended by signal, so it never closes and saves nothing.
@@ -20,12 +23,15 @@ if [ "${1:-}" = "-n" ]; then
   runs=$2
   shift 2
 fi
-build=${1:-build}
-timer=$build/bench/bench_WindowMapTimer
-floor=$build/bench/bench_EmptyWindow
-program=$build/app/qtsconfig
-for file in "$timer" "$floor" "$program"; do
+builds=("$@")
+[ ${#builds[@]} -gt 0 ] || builds=(build)
+timer=${builds[0]}/bench/bench_WindowMapTimer
+floor=${builds[0]}/bench/bench_EmptyWindow
+for file in "$timer" "$floor"; do
   [ -x "$file" ] || { echo "missing $file: build with -DQTS_BENCHMARKS=ON" >&2; exit 2; }
+done
+for build in "${builds[@]}"; do
+  [ -x "$build/app/qtsconfig" ] || { echo "missing $build/app/qtsconfig" >&2; exit 2; }
 done
 
 if ! command -v Xvfb >/dev/null; then
@@ -112,9 +118,10 @@ for file in "Program Files/Borland/Delphi 3/Lib/BDE.dcu" "Program Files/Borland/
 done
 printf 'program Demo;\r\n' >"$c/Program Files/Quillon/Tessarium/Demo/Delphi3/Demo.dpr"
 
-# One run of a case in fresh copies of its stores; prints the milliseconds.
+# One run of a case in fresh copies of its stores, with the program of build $2; prints the
+# milliseconds.
 run_case() {
-  local name=$1
+  local name=$1 program=${builds[${2:-0}]}/app/qtsconfig
   if [ "$name" = floor ]; then
     "$timer" "$floor"
     return
@@ -127,13 +134,19 @@ run_case() {
     QTS_DOSDEVICES=$work/run/dosdevices "$timer" "$program" "${argument[@]}"
 }
 
-cases=(floor alias-empty alias-10000 setup-delphi3)
-for name in "${cases[@]}"; do
-  run_case "$name" >/dev/null
+cases=(alias-empty alias-10000 setup-delphi3)
+run_case floor >/dev/null
+for b in "${!builds[@]}"; do
+  for name in "${cases[@]}"; do
+    run_case "$name" "$b" >/dev/null
+  done
 done
 for _ in $(seq "$runs"); do
-  for name in "${cases[@]}"; do
-    run_case "$name" >>"$work/times-$name"
+  run_case floor >>"$work/times-floor"
+  for b in "${!builds[@]}"; do
+    for name in "${cases[@]}"; do
+      run_case "$name" "$b" >>"$work/times-$name-$b"
+    done
   done
 done
 
@@ -145,8 +158,15 @@ summary() {
 floor_median=$(summary "$work/times-floor" | cut -d' ' -f1)
 printf '%-14s %9s %8s %9s %9s   (%d runs each, display %s)\n' case median ratio lowest highest \
   "$runs" "$DISPLAY"
-for name in "${cases[@]}"; do
-  read -r m low high < <(summary "$work/times-$name")
-  printf '%-14s %9.1f %7.2fx %9.1f %9.1f\n' "$name" "$m" \
+row() {
+  read -r m low high < <(summary "$2")
+  printf '%-14s %9.1f %7.2fx %9.1f %9.1f\n' "$1" "$m" \
     "$(awk -v a="$m" -v b="$floor_median" 'BEGIN { print a / b }')" "$low" "$high"
+}
+row floor "$work/times-floor"
+for b in "${!builds[@]}"; do
+  [ ${#builds[@]} -eq 1 ] || echo "${builds[$b]}:"
+  for name in "${cases[@]}"; do
+    row "$name" "$work/times-$name-$b"
+  done
 done
