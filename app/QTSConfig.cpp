@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <memory>
+#include <string>
 
 #include "AliasListing.h"
 #include "ConfigForm.h"
@@ -13,6 +14,14 @@
 #include "SetupForm.h"
 #include "WinePrefix.h"
 
+namespace
+{
+
+// The family of the desktop font where no desktop theme names one: the toolkit's own default.
+constexpr char ToolkitDesktopFamily[] = "Sans Serif";
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // Qt removes its own options from the argument list; the mode is taken from the raw one.
@@ -20,7 +29,8 @@ int main(int argc, char** argv)
     // Work that needs no display runs beside Qt's start, which mostly waits for the display
     // server and the dynamic loader: the font configuration and the alias window's first list.
     // The aliases are read before the window exists only when it has no notice to show first.
-    FontConfigurationLoad fonts;
+    FontConfigurationLoad fonts(mode == QtsMode::Setup ? ToolkitDesktopFamily
+                                                       : ClassicDialogFamily);
     std::unique_ptr<AliasListing> aliases;
     if (mode == QtsMode::AliasConfiguration && WinePrefix::InUseNotice().empty())
         aliases = std::make_unique<AliasListing>(AliasScope::Global);
@@ -31,9 +41,11 @@ int main(int argc, char** argv)
     application.setApplicationName(QString::fromUtf8(ApplicationTitle));
     fonts.Wait();
     // The setup window is in the desktop's font; the alias window and its dialogs are in the
-    // classic one.
-    UseDialogFont(mode == QtsMode::Setup ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
-                                         : ClassicDialogFont());
+    // classic one. Either is asked for by the installed family that stands in for it.
+    QFont font = mode == QtsMode::Setup ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
+                                        : ClassicDialogFont();
+    font.setFamily(QString::fromStdString(fonts.InstalledFamily(font.family().toStdString())));
+    UseDialogFont(font);
 
     std::unique_ptr<QWidget> window;
     if (mode == QtsMode::Setup)

@@ -260,7 +260,7 @@ void UseDialogFont(QFont font)
 
 QFont ClassicDialogFont()
 {
-    return QFont("MS Sans Serif", 8);
+    return QFont(ClassicDialogFamily, 8);
 }
 
 QWidget* NewLateMeasuredPage(const char* name)

@@ -27,7 +27,8 @@ template <class Widget> Widget* Named(Widget* widget, const char* name)
 // window's font, not in a third one. Call once, before any window.
 void UseDialogFont(QFont font);
 
-// The font of the alias window and its dialogs.
+// The font of the alias window and its dialogs, and its family.
+inline constexpr char ClassicDialogFamily[] = "MS Sans Serif";
 QFont ClassicDialogFont();
 
 // A label that shows its text as it is (a "<" in it is not markup). `name` may be empty.

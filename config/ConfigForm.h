@@ -1,6 +1,7 @@
 // TFormConfig: the alias configuration window. On the left the aliases of one scope, on the
 // right five pages that show and edit the stored values of the selected alias; Apply or OK
-// writes the whole alias at once.
+// writes the whole alias at once. It is in the application's font, which the program makes the
+// classic dialog font (UseDialogFont) before it opens the window.
 #pragma once
 
 #include <QMainWindow>

@@ -85,7 +85,6 @@ void TFormConfig::BuildControls()
 {
     setObjectName("FormConfig");
     setWindowTitle(QString::fromUtf8(WindowCaption));
-    setFont(ClassicDialogFont());
     // Stored sizes are taken as they are, also below what the layouts would ask for.
     setMinimumSize(1, 1);
 
