@@ -29,14 +29,44 @@ struct DestroyPattern {
 };
 using Pattern = std::unique_ptr<FcPattern, DestroyPattern>;
 
-// The best match for an upright font of `family`, asked as the toolkit asks for its fallbacks:
+struct DestroyObjectSet {
+    void operator()(FcObjectSet* objects) const { FcObjectSetDestroy(objects); }
+};
+struct DestroyFontSet {
+    void operator()(FcFontSet* fonts) const { FcFontSetDestroy(fonts); }
+};
+
+Pattern FamilyPattern(const std::string& family)
+{
+    Pattern pattern(FcPatternCreate());
+    if (pattern)
+        FcPatternAddString(pattern.get(), FC_FAMILY,
+                           reinterpret_cast<const FcChar8*>(family.c_str()));
+    return pattern;
+}
+
+bool Installed(const std::string& family)
+{
+    const Pattern pattern = FamilyPattern(family);
+    const std::unique_ptr<FcObjectSet, DestroyObjectSet> objects(
+        FcObjectSetBuild(FC_FAMILY, static_cast<char*>(nullptr)));
+    if (!pattern || !objects)
+        return false;
+    const std::unique_ptr<FcFontSet, DestroyFontSet> fonts(
+        FcFontList(nullptr, pattern.get(), objects.get()));
+    return fonts && fonts->nfont > 0;
+}
+
+// An installed family is found as it is, whatever the configuration would put before it. For
+// another, the best match for an upright font of it, asked as the toolkit asks for its fallbacks:
 // their first is this match.
 std::string MatchFamily(const std::string& family)
 {
-    Pattern pattern(FcPatternCreate());
+    if (Installed(family))
+        return family;
+    Pattern pattern = FamilyPattern(family);
     if (!pattern)
         return family;
-    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern.get(), FC_SLANT, FC_SLANT_ROMAN);
     FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());

@@ -94,6 +94,7 @@ TEST(FontConfigurationLoadTest, TheInstalledFamilyGivesTheFontTheToolkitWouldHav
         const QFontInfo chosen(font);
         const QFontInfo found(installed);
         const std::string asking = font.toString().toStdString();
+        EXPECT_TRUE(QFontDatabase::hasFamily(installed.family())) << asking;
         EXPECT_EQ(found.family().toStdString(), chosen.family().toStdString()) << asking;
         EXPECT_EQ(found.styleName().toStdString(), chosen.styleName().toStdString()) << asking;
         EXPECT_EQ(found.pixelSize(), chosen.pixelSize()) << asking;
