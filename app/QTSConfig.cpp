@@ -1,6 +1,9 @@
 // QTSConfig: starts the application, chooses the mode from the first argument and runs the
 // one window of that mode until it closes.
 #include <QApplication>
+#ifdef QTS_HAVE_SESSION_BUS
+#include <QDBusConnection>
+#endif
 #include <QFontDatabase>
 #include <memory>
 #include <string>
@@ -19,6 +22,16 @@ namespace
 
 // The family of the desktop font where no desktop theme names one: the toolkit's own default.
 constexpr char ToolkitDesktopFamily[] = "Sans Serif";
+
+// Connects the application to the session bus where the toolkit's accessibility bridge will.
+void ConnectAccessibilityBus()
+{
+#ifdef QTS_HAVE_SESSION_BUS
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland")))
+        QDBusConnection::sessionBus();
+#endif
+}
 
 } // namespace
 
@@ -39,6 +52,10 @@ int main(int argc, char** argv)
     // The title is given to every message box explicitly: an application display name would
     // also be appended to every window caption on X11.
     application.setApplicationName(QString::fromUtf8(ApplicationTitle));
+    // The accessibility bridge connects to the session bus at the window's first control, and
+    // waits for it; without a bus, libdbus first tries to start one in a child process. Connected
+    // here, that wait overlaps the end of the font configuration's read.
+    ConnectAccessibilityBus();
     fonts.Wait();
     // The setup window is in the desktop's font; the alias window and its dialogs are in the
     // classic one. Either is asked for by the installed family that stands in for it.
