@@ -81,27 +81,26 @@ std::string MatchFamily(const std::string& family)
 
 } // namespace
 
-FontConfigurationLoad::FontConfigurationLoad(std::string family)
+FontConfigurationLoad::FontConfigurationLoad(std::string family) : family_(std::move(family))
 {
 #ifdef QTS_HAVE_FONTCONFIG
-    family_ = std::move(family);
-    readSignal_ = read_.get_future();
-    thread_ = std::thread([this] {
-        LowerThisThreadsPriority();
+    Start([this] {
         // fontconfig keeps the configuration it loads as the process's default; the toolkit's
         // own FcInit then finds it there, or, reading at the same time, keeps whichever is done
         // first.
         FcInit();
         if (!family_.empty())
             installedFamily_ = MatchFamily(family_);
-        read_.set_value();
     });
-#else
-    (void)family;
 #endif
 }
 
 FontConfigurationLoad::FontConfigurationLoad(Load load)
+{
+    Start(std::move(load));
+}
+
+void FontConfigurationLoad::Start(Load load)
 {
     readSignal_ = read_.get_future();
     thread_ = std::thread([this, load = std::move(load)] {

@@ -39,6 +39,8 @@ public:
     std::string InstalledFamily(const std::string& family);
 
 private:
+    void Start(Load load);
+
     std::promise<void> read_;
     std::future<void> readSignal_;
     std::thread thread_;
