@@ -191,7 +191,11 @@ void BM_ListAliasesFirstTime(benchmark::State& state)
     if (listed.size() != static_cast<std::size_t>(count))
         state.SkipWithError("wrong number of aliases listed");
 }
-BENCHMARK(BM_ListAliasesFirstTime)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ListAliasesFirstTime)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Starts this program with one argument and waits for it; its exit code, or -1. The child's
 // CPU time is added to `childCpuSeconds`, as the parent's clock does not see it.
