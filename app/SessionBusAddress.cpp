@@ -13,6 +13,8 @@ namespace
 
 constexpr char AddressVariable[] = "DBUS_SESSION_BUS_ADDRESS";
 constexpr char LauncherName[] = "dbus-launch";
+// The folder libdbus was built to run dbus-launch from before it searches the PATH.
+constexpr char LauncherFolder[] = "/usr/bin";
 // Where the PATH is not set, the C library searches these, as libdbus's search does.
 constexpr char PathWhereUnset[] = "/bin:/usr/bin";
 
@@ -66,7 +68,7 @@ std::string SessionBusAddressInPlaceOfLaunch(const EnvironmentLookup& environmen
     const char* runtimeFolder = environment("XDG_RUNTIME_DIR");
     if (IsSet(environment(AddressVariable)) || !IsSet(runtimeFolder))
         return {};
-    if (isExecutable(std::string(BusLauncherFolder) + '/' + LauncherName))
+    if (isExecutable(std::string(LauncherFolder) + '/' + LauncherName))
         return {};
     const char* path = environment("PATH");
     if (LauncherInPath(path ? path : PathWhereUnset, isExecutable))

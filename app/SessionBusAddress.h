@@ -15,9 +15,6 @@ using EnvironmentLookup = std::function<const char*(const char* name)>;
 // Whether the file at a path may be run.
 using ExecutableTest = std::function<bool(const std::string& path)>;
 
-// The folder libdbus was built to run dbus-launch from before it searches the PATH.
-constexpr char BusLauncherFolder[] = "/usr/bin";
-
 // The address to give libdbus in place of a launch that cannot work: the bus socket in the
 // user's runtime folder, which is where a session bus without an address set would be, and
 // where libdbus looks before it launches one. Empty where libdbus is best left to itself: an
